@@ -1,0 +1,249 @@
+#include "SchedOrdEngine.h"
+
+#include "SchedOrdClock.h"
+#include "SchedOrdCodes.h"
+#include "Util.h"
+
+using namespace VELMSCHEDORDAPI;
+
+namespace {
+
+QString triggerText(char triggerStatus)
+{
+    switch (triggerStatus) {
+    case SubTriggerStatus::Failed: return QStringLiteral("已触发(失败)");
+    case SubTriggerStatus::Sent: return QStringLiteral("已触发(已发送)");
+    case SubTriggerStatus::Rejected: return QStringLiteral("已触发(废单)");
+    case SubTriggerStatus::Filled: return QStringLiteral("已触发(全成交)");
+    default: return QStringLiteral("未触发");
+    }
+}
+
+QString subTaskName(const SchedOrdSubTaskField& subTask, int mainTaskId)
+{
+    return QStringLiteral("子任务 #%1_%2").arg(mainTaskId).arg(subTask.SubTaskID);
+}
+
+int outcomeIndex(char triggerStatus)
+{
+    const int index = triggerStatus - SubTriggerStatus::NotTriggered;
+    return index >= 0 && index < 5 ? index : 0;
+}
+
+} // namespace
+
+SchedOrdEngine::SchedOrdEngine(const SecurityCatalogue& catalogue, MarketSimulator& market, SimBroker& broker,
+                               Emitter emitter)
+    : m_clock(std::make_shared<SystemSchedOrdClock>())
+    , m_sender(catalogue, market, broker)
+    , m_emit(std::move(emitter))
+{
+    m_running = true;
+    m_thread = std::thread([this] { run(); });
+}
+
+SchedOrdEngine::~SchedOrdEngine()
+{
+    stop();
+    m_clock->setWakeHandler(nullptr);
+}
+
+void SchedOrdEngine::setClock(std::shared_ptr<SchedOrdClock> clock)
+{
+    if (!clock)
+        return;
+    std::lock_guard<std::mutex> guard(m_sync->mutex);
+    m_clock->setWakeHandler(nullptr);
+    m_clock = std::move(clock);
+    m_clock->setWakeHandler(wakeHandler());
+    m_sync->wake.notify_all();
+}
+
+void SchedOrdEngine::quoteUpdated(const QString& securityKey)
+{
+    std::lock_guard<std::mutex> guard(m_sync->mutex);
+    if (!m_store.hasRestingOrders(securityKey))
+        return;
+    m_movedQuotes.insert(securityKey);
+    m_sync->wake.notify_all();
+}
+
+void SchedOrdEngine::waitForIdle()
+{
+    std::unique_lock<std::mutex> lock(m_sync->mutex);
+    // A receiver connected directly runs on the engine thread, which would wait for itself.
+    if (!m_running || std::this_thread::get_id() == m_threadId)
+        return;
+    const uint64_t ticket = ++m_requestedPass;
+    m_sync->wake.notify_all();
+    m_idle.wait(lock, [&] { return m_completedPass >= ticket || !m_running; });
+}
+
+void SchedOrdEngine::stop()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_sync->mutex);
+        if (!m_thread.joinable())
+            return;
+        m_stopping = true;
+        m_sync->wake.notify_all();
+    }
+    m_thread.join();
+}
+
+void SchedOrdEngine::run()
+{
+    std::unique_lock<std::mutex> lock(m_sync->mutex);
+    m_threadId = std::this_thread::get_id();
+    while (!m_stopping) {
+        const uint64_t pass = m_requestedPass;
+        runPass(m_clock->now());
+        if (m_outbox.hasPending())
+            emitPending(lock);
+        m_completedPass = pass;
+        m_idle.notify_all();
+        if (hasWork())
+            continue;
+        // Held locally: a test may swap the clock while the thread waits on this one.
+        const std::shared_ptr<SchedOrdClock> clock = m_clock;
+        clock->waitUntil(lock, m_sync->wake, m_store.nextDueTime());
+    }
+    m_running = false;
+    m_idle.notify_all();
+}
+
+void SchedOrdEngine::runPass(int64_t now)
+{
+    fireDue(now);
+    if (!m_movedQuotes.isEmpty())
+        matchMovedQuotes(now);
+    if (!m_touched.empty())
+        reportTouched(now);
+}
+
+void SchedOrdEngine::fireDue(int64_t now)
+{
+    SchedOrdStore::SubTaskRef ref;
+    while (m_store.takeDue(now, ref)) {
+        const int restingOrderId = m_sender.fire(*ref.subTask, now);
+        if (restingOrderId != 0)
+            m_store.addResting(restingOrderId, ref, QString::fromStdString(ref.subTask->SecurityKey));
+        Touched& touched = touchedOf(ref.mainTask->MainTaskID);
+        touched.subTaskIds.insert(ref.subTask->SubTaskID);
+        ++touched.fired;
+        ++touched.outcomes[outcomeIndex(ref.subTask->TriggerStatus)];
+        touched.last = ref.subTask;
+    }
+}
+
+void SchedOrdEngine::matchMovedQuotes(int64_t now)
+{
+    for (const QString& securityKey : qAsConst(m_movedQuotes)) {
+        if (!m_store.hasRestingOrders(securityKey))
+            continue;
+        for (const SimOrder& order : m_sender.matchResting(securityKey, now)) {
+            SchedOrdStore::SubTaskRef ref;
+            if (!m_store.resting(order.OrderID, ref))
+                continue;
+            SchedOrdOrderSender::applyOrder(*ref.subTask, order);
+            if (order.Status == SimOrderStatus::Filled)
+                m_store.dropResting(order.OrderID);
+            Touched& touched = touchedOf(ref.mainTask->MainTaskID);
+            touched.subTaskIds.insert(ref.subTask->SubTaskID);
+            ++touched.filledLater;
+            touched.last = ref.subTask;
+        }
+    }
+    m_movedQuotes.clear();
+}
+
+void SchedOrdEngine::reportTouched(int64_t now)
+{
+    for (auto& entry : m_touched) {
+        const int mainTaskId = entry.first;
+        Touched& touched = entry.second;
+        SchedOrdTaskField* mainTask = m_store.find(mainTaskId);
+        if (!mainTask)
+            continue;
+        if (touched.fired > 0) {
+            SchedOrdStore::settleTrigger(*mainTask);
+            logFired(now, mainTaskId, touched);
+        } else {
+            logFilled(now, mainTaskId, touched);
+        }
+        m_outbox.subTasksChanged(mainTaskId, std::move(touched.subTaskIds));
+        // Fills of resting orders change only the sub-tasks; firing changes the main task too.
+        if (touched.fired > 0)
+            m_outbox.mainTaskChanged(mainTaskId);
+    }
+    m_touched.clear();
+    m_lastTouched = nullptr;
+}
+
+void SchedOrdEngine::logFired(int64_t now, int mainTaskId, const Touched& touched)
+{
+    if (touched.fired == 1 && touched.filledLater == 0) {
+        const SchedOrdSubTaskField& subTask = *touched.last;
+        const QString detail = subTask.ErrorMsg.empty()
+            ? QStringLiteral("，报单%1股，成交%2股").arg(subTask.OrderVolume).arg(subTask.TradeVolume)
+            : QStringLiteral("：%1").arg(Util::Str2QStr(subTask.ErrorMsg));
+        m_outbox.log(now, subTaskName(subTask, mainTaskId) + QLatin1Char(' ') + triggerText(subTask.TriggerStatus) + detail);
+        return;
+    }
+    m_outbox.log(now, QStringLiteral("任务 #%1 触发%2个子任务：已发送%3，全成交%4，失败%5，废单%6")
+                          .arg(mainTaskId)
+                          .arg(touched.fired)
+                          .arg(touched.outcomes[outcomeIndex(SubTriggerStatus::Sent)])
+                          .arg(touched.outcomes[outcomeIndex(SubTriggerStatus::Filled)])
+                          .arg(touched.outcomes[outcomeIndex(SubTriggerStatus::Failed)])
+                          .arg(touched.outcomes[outcomeIndex(SubTriggerStatus::Rejected)]));
+}
+
+void SchedOrdEngine::logFilled(int64_t now, int mainTaskId, const Touched& touched)
+{
+    if (touched.filledLater == 1) {
+        const SchedOrdSubTaskField& subTask = *touched.last;
+        m_outbox.log(now, QStringLiteral("%1 成交，累计成交%2股").arg(subTaskName(subTask, mainTaskId)).arg(subTask.TradeVolume));
+        return;
+    }
+    m_outbox.log(now, QStringLiteral("任务 #%1 的%2个子任务有新成交").arg(mainTaskId).arg(touched.filledLater));
+}
+
+SchedOrdEngine::Touched& SchedOrdEngine::touchedOf(int mainTaskId)
+{
+    // A burst fires many sub-tasks of one main task in a row.
+    if (!m_lastTouched || m_lastTouchedId != mainTaskId) {
+        m_lastTouched = &m_touched[mainTaskId];
+        m_lastTouchedId = mainTaskId;
+    }
+    return *m_lastTouched;
+}
+
+void SchedOrdEngine::emitPending(std::unique_lock<std::mutex>& lock)
+{
+    m_outbox.takePending(m_emitting);
+    // Receivers connected directly may call back into the service: never emit under the lock.
+    lock.unlock();
+    for (const SchedOrdOutbox::Notification& notification : m_emitting)
+        m_emit(notification);
+    lock.lock();
+    m_emitting.clear();
+}
+
+bool SchedOrdEngine::hasWork() const
+{
+    return m_stopping || m_outbox.hasPending() || m_requestedPass != m_completedPass || !m_movedQuotes.isEmpty();
+}
+
+std::function<void()> SchedOrdEngine::wakeHandler() const
+{
+    std::weak_ptr<Sync> weakSync = m_sync;
+    return [weakSync] {
+        if (const std::shared_ptr<Sync> sync = weakSync.lock()) {
+            // Taking the lock first: the engine reads the clock under it, so it either sees the
+            // new time or is already waiting when we notify.
+            std::lock_guard<std::mutex> guard(sync->mutex);
+            sync->wake.notify_all();
+        }
+    };
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "SchedOrdTaskField.h"
+
+#include <QHash>
+#include <QString>
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+// The tasks of one account and what the engine needs to find its work fast: the due-time
+// index of every waiting sub-task of a running main task, and the sub-tasks whose orders rest
+// at the broker. Not guarded itself: the engine's lock guards it.
+class SchedOrdStore final
+{
+public:
+    // A sub-task and its main task, both owned by the store.
+    struct SubTaskRef {
+        VELMSCHEDORDAPI::SchedOrdTaskField* mainTask = nullptr;
+        VELMSCHEDORDAPI::SchedOrdSubTaskField* subTask = nullptr;
+    };
+    enum class ModifyResult { Modified, UnknownSubTask, AlreadyFired, InvalidParameters };
+
+    // False (nothing stored) when a task with that id exists or the id is not positive.
+    bool add(const VELMSCHEDORDAPI::SchedOrdTaskField& task);
+    bool remove(int mainTaskId);
+    const VELMSCHEDORDAPI::SchedOrdTaskField* find(int mainTaskId) const;
+    VELMSCHEDORDAPI::SchedOrdTaskField* find(int mainTaskId);
+
+    // Not started or paused -> running; its sub-tasks that now wait land in `changedSubTasks`.
+    bool start(int mainTaskId, std::unordered_set<int>& changedSubTasks);
+    // Running -> paused; its waiting sub-tasks pause and land in `changedSubTasks`.
+    bool pause(int mainTaskId, std::unordered_set<int>& changedSubTasks);
+    // Replaces the order parameters of a sub-task that has not fired and reschedules it.
+    ModifyResult modify(const VELMSCHEDORDAPI::SchedOrdSubTaskField& parameters);
+
+    bool anyRunning() const;
+    std::vector<VELMSCHEDORDAPI::SchedOrdTaskField> mainTasks() const;
+    std::vector<VELMSCHEDORDAPI::SchedOrdSubTaskField> allSubTasks() const;
+
+    // The earliest due time of a waiting sub-task; INT64_MAX when nothing waits.
+    int64_t nextDueTime() const;
+    // Takes the earliest waiting sub-task due at or before `now` out of the index.
+    bool takeDue(int64_t now, SubTaskRef& out);
+    // After some of its sub-tasks fired: partially or all triggered, all done when all fired.
+    static void settleTrigger(VELMSCHEDORDAPI::SchedOrdTaskField& mainTask);
+
+    // Orders of sub-tasks that rest at the broker, by the broker's order id.
+    void addResting(int orderId, const SubTaskRef& ref, const QString& securityKey);
+    bool resting(int orderId, SubTaskRef& out);
+    void dropResting(int orderId);
+    bool hasRestingOrders(const QString& securityKey) const { return m_restingPerKey.contains(securityKey); }
+
+private:
+    // Where a sub-task lives: sub-task vectors never change size once stored, so an index stays valid.
+    struct Slot {
+        int mainTaskId = 0;
+        int subIndex = 0;
+        int subTaskId = 0;
+    };
+    struct Due {
+        int64_t time = 0;
+        Slot slot;
+        bool operator<(const Due& other) const;
+    };
+    struct Resting {
+        Slot slot;
+        QString securityKey;
+    };
+
+    bool resolve(const Slot& slot, SubTaskRef& out);
+    void scheduleWaiting(const VELMSCHEDORDAPI::SchedOrdTaskField& task);
+    void unscheduleAll(const VELMSCHEDORDAPI::SchedOrdTaskField& task);
+    void forgetResting(int mainTaskId);
+    static bool isWaiting(const VELMSCHEDORDAPI::SchedOrdSubTaskField& subTask);
+    static void aggregate(VELMSCHEDORDAPI::SchedOrdTaskField& task);
+    static Slot slotOf(const VELMSCHEDORDAPI::SchedOrdTaskField& task, size_t subIndex);
+
+    std::map<int, VELMSCHEDORDAPI::SchedOrdTaskField> m_tasks;
+    std::set<Due> m_due;
+    std::unordered_map<int, Resting> m_resting;
+    QHash<QString, int> m_restingPerKey;
+};

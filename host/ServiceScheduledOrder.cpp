@@ -1,0 +1,232 @@
+#include "ServiceScheduledOrder.h"
+
+#include "MarketSimulator.h"
+#include "SchedOrdEngine.h"
+#include "SchedOrdTaskTime.h"
+#include "Util.h"
+
+#include <QMetaType>
+
+using namespace VELMSCHEDORDAPI;
+
+namespace {
+
+void raiseAtLeast(std::atomic<int>& next, int value)
+{
+    int current = next.load();
+    while (current < value && !next.compare_exchange_weak(current, value)) {
+    }
+}
+
+QString modifyRefusal(SchedOrdStore::ModifyResult result)
+{
+    switch (result) {
+    case SchedOrdStore::ModifyResult::UnknownSubTask: return QStringLiteral("子任务不存在");
+    case SchedOrdStore::ModifyResult::AlreadyFired: return QStringLiteral("子任务已触发");
+    case SchedOrdStore::ModifyResult::InvalidParameters: return QStringLiteral("目标数量或价格类型无效");
+    case SchedOrdStore::ModifyResult::Modified: break;
+    }
+    return QString();
+}
+
+} // namespace
+
+ServiceScheduledOrder::ServiceScheduledOrder(int /*accountId*/, int apiType, const SecurityCatalogue& catalogue,
+                                             MarketSimulator& market, SimBroker& broker, QObject* parent)
+    : QObject(parent)
+    , m_apiType(apiType)
+    , m_market(market)
+{
+    // Receivers connect the sub-task signal queued; its argument type must be known by this name.
+    static const int subTaskSetType = qRegisterMetaType<std::unordered_set<int>>("std::unordered_set<int>");
+    Q_UNUSED(subTaskSetType)
+
+    m_engine = std::make_unique<SchedOrdEngine>(catalogue, market, broker, [this](const SchedOrdOutbox::Notification& n) {
+        switch (n.kind) {
+        case SchedOrdOutbox::Kind::MainTaskAdded: emit signalRtnMainTaskAdded(n.mainTaskId); break;
+        case SchedOrdOutbox::Kind::MainTaskChanged: emit signalRtnMainTaskChanged(n.mainTaskId); break;
+        case SchedOrdOutbox::Kind::SubTasksChanged: emit signalRtnSubTaskChanged(n.mainTaskId, n.subTaskIds); break;
+        case SchedOrdOutbox::Kind::MainTaskDeleted: emit signalRtnMainTaskDeleted(); break;
+        case SchedOrdOutbox::Kind::OperationLog: emit signalOperationLog(n.line); break;
+        }
+    });
+    // Direct: the engine only queues the key and wakes its own thread.
+    connect(&m_market, &MarketSimulator::quoteUpdated, this,
+            [this](const QString& securityKey) { m_engine->quoteUpdated(securityKey); }, Qt::DirectConnection);
+}
+
+ServiceScheduledOrder::~ServiceScheduledOrder()
+{
+    disconnect(&m_market, nullptr, this, nullptr);
+    m_engine->stop();
+}
+
+int ServiceScheduledOrder::getNextMainTaskID()
+{
+    return m_nextMainTaskId.fetch_add(1);
+}
+
+int ServiceScheduledOrder::getNextSubTaskID()
+{
+    return m_nextSubTaskId.fetch_add(1);
+}
+
+void ServiceScheduledOrder::AddMainTasks(const std::vector<SchedOrdTaskField>& tasks)
+{
+    m_engine->change([&](SchedOrdStore& store, SchedOrdOutbox& outbox, int64_t now) {
+        for (const SchedOrdTaskField& task : tasks) {
+            if (!store.add(task)) {
+                outbox.log(now, QStringLiteral("新增任务 #%1 被拒绝：任务编号无效或已存在").arg(task.MainTaskID));
+                continue;
+            }
+            // Ids drawn later must not collide with ids chosen by the caller.
+            raiseNextMainTaskID(task.MainTaskID);
+            for (const SchedOrdSubTaskField& subTask : task.VecSubTask)
+                raiseNextSubTaskID(subTask.SubTaskID);
+            outbox.log(now, QStringLiteral("新增任务 #%1 %2，共%3个子任务")
+                                .arg(task.MainTaskID)
+                                .arg(Util::Str2QStr(task.MainTaskName))
+                                .arg(task.VecSubTask.size()));
+            outbox.mainTaskAdded(task.MainTaskID);
+        }
+        return true;
+    });
+}
+
+bool ServiceScheduledOrder::StartMainTasks(const std::vector<int>& mainTaskIds)
+{
+    if (mainTaskIds.empty())
+        return false;
+    return m_engine->change([&](SchedOrdStore& store, SchedOrdOutbox& outbox, int64_t now) {
+        bool actedOn = false;
+        for (const int id : mainTaskIds) {
+            std::unordered_set<int> changedSubTasks;
+            if (!store.start(id, changedSubTasks))
+                continue;
+            actedOn = true;
+            outbox.log(now, QStringLiteral("启动任务 #%1").arg(id));
+            if (!changedSubTasks.empty())
+                outbox.subTasksChanged(id, std::move(changedSubTasks));
+            outbox.mainTaskChanged(id);
+        }
+        return actedOn;
+    });
+}
+
+bool ServiceScheduledOrder::PauseMainTasks(const std::vector<int>& mainTaskIds)
+{
+    if (mainTaskIds.empty())
+        return false;
+    return m_engine->change([&](SchedOrdStore& store, SchedOrdOutbox& outbox, int64_t now) {
+        bool actedOn = false;
+        for (const int id : mainTaskIds) {
+            std::unordered_set<int> changedSubTasks;
+            if (!store.pause(id, changedSubTasks))
+                continue;
+            actedOn = true;
+            outbox.log(now, QStringLiteral("暂停任务 #%1").arg(id));
+            if (!changedSubTasks.empty())
+                outbox.subTasksChanged(id, std::move(changedSubTasks));
+            outbox.mainTaskChanged(id);
+        }
+        return actedOn;
+    });
+}
+
+bool ServiceScheduledOrder::DeleteMainTasks(const std::vector<int>& mainTaskIds)
+{
+    if (mainTaskIds.empty())
+        return false;
+    return m_engine->change([&](SchedOrdStore& store, SchedOrdOutbox& outbox, int64_t now) {
+        bool removed = false;
+        for (const int id : mainTaskIds) {
+            if (!store.remove(id))
+                continue;
+            removed = true;
+            outbox.log(now, QStringLiteral("删除任务 #%1").arg(id));
+        }
+        if (removed)
+            outbox.mainTaskDeleted();
+        return removed;
+    });
+}
+
+std::vector<SchedOrdTaskField> ServiceScheduledOrder::getVecMainTask()
+{
+    return m_engine->read([](const SchedOrdStore& store, const SchedOrdOutbox&) { return store.mainTasks(); });
+}
+
+SchedOrdTaskField ServiceScheduledOrder::getOneMainTask(int mainTaskId)
+{
+    return m_engine->read([mainTaskId](const SchedOrdStore& store, const SchedOrdOutbox&) {
+        const SchedOrdTaskField* task = store.find(mainTaskId);
+        if (task)
+            return *task;
+        SchedOrdTaskField unknown;
+        unknown.MainTaskID = -1;
+        return unknown;
+    });
+}
+
+std::vector<SchedOrdSubTaskField> ServiceScheduledOrder::getVecAllSubTask()
+{
+    return m_engine->read([](const SchedOrdStore& store, const SchedOrdOutbox&) { return store.allSubTasks(); });
+}
+
+bool ServiceScheduledOrder::ModifyOneSubTask(const SchedOrdSubTaskField& subTask)
+{
+    return m_engine->change([&](SchedOrdStore& store, SchedOrdOutbox& outbox, int64_t now) {
+        const QString name = QStringLiteral("子任务 #%1_%2").arg(subTask.MainTaskID).arg(subTask.SubTaskID);
+        const SchedOrdStore::ModifyResult result = store.modify(subTask);
+        if (result != SchedOrdStore::ModifyResult::Modified) {
+            outbox.log(now, QStringLiteral("修改%1 被拒绝：%2").arg(name, modifyRefusal(result)));
+            return false;
+        }
+        outbox.log(now, QStringLiteral("修改%1：%2 %3 %4股 设定时间%5")
+                            .arg(name, Util::ParseDirection(m_apiType, subTask.Direction),
+                                 Util::ParsePriceTypeName(subTask.PriceType))
+                            .arg(subTask.TargetVolume)
+                            .arg(SchedOrdTaskTime::toText(subTask.StartTime)));
+        outbox.subTasksChanged(subTask.MainTaskID, {subTask.SubTaskID});
+        outbox.mainTaskChanged(subTask.MainTaskID);
+        return true;
+    });
+}
+
+bool ServiceScheduledOrder::isExistsRunningTask()
+{
+    return m_engine->read([](const SchedOrdStore& store, const SchedOrdOutbox&) { return store.anyRunning(); });
+}
+
+void ServiceScheduledOrder::RestoreOpLog()
+{
+    m_engine->change([](SchedOrdStore&, SchedOrdOutbox& outbox, int64_t) {
+        outbox.replayLog();
+        return true;
+    });
+}
+
+QStringList ServiceScheduledOrder::operationLog() const
+{
+    return m_engine->read([](const SchedOrdStore&, const SchedOrdOutbox& outbox) { return outbox.logLines(); });
+}
+
+void ServiceScheduledOrder::setClock(std::shared_ptr<SchedOrdClock> clock)
+{
+    m_engine->setClock(std::move(clock));
+}
+
+void ServiceScheduledOrder::waitForEngineIdle()
+{
+    m_engine->waitForIdle();
+}
+
+void ServiceScheduledOrder::raiseNextMainTaskID(int usedId)
+{
+    raiseAtLeast(m_nextMainTaskId, usedId + 1);
+}
+
+void ServiceScheduledOrder::raiseNextSubTaskID(int usedId)
+{
+    raiseAtLeast(m_nextSubTaskId, usedId + 1);
+}

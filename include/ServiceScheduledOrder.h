@@ -1,0 +1,76 @@
+#pragma once
+
+#include "SchedOrdTaskField.h"
+#include "VelmBaseExport.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <atomic>
+#include <memory>
+#include <unordered_set>
+#include <vector>
+
+class MarketSimulator;
+class SchedOrdClock;
+class SchedOrdEngine;
+class SecurityCatalogue;
+class SimBroker;
+
+// The scheduled-order service of one account: stores the tasks, draws their ids and runs the
+// engine that sends each sub-task of a running main task at its set time. Copies go in and out;
+// nobody holds a pointer into the store. The four task signals are emitted from the engine's
+// worker thread, so receivers connect them queued; a receiver connected directly runs on that
+// thread and may call back into the service (nothing is emitted while the store is locked).
+class VELM_BASE_EXPORT ServiceScheduledOrder : public QObject
+{
+    Q_OBJECT
+public:
+    ServiceScheduledOrder(int accountId, int apiType, const SecurityCatalogue& catalogue,
+                          MarketSimulator& market, SimBroker& broker, QObject* parent = nullptr);
+    ~ServiceScheduledOrder() override;
+
+    int getNextMainTaskID();
+    int getNextSubTaskID();
+
+    void AddMainTasks(const std::vector<VELMSCHEDORDAPI::SchedOrdTaskField>& tasks);
+    bool StartMainTasks(const std::vector<int>& mainTaskIds);
+    bool PauseMainTasks(const std::vector<int>& mainTaskIds);
+    bool DeleteMainTasks(const std::vector<int>& mainTaskIds);
+
+    std::vector<VELMSCHEDORDAPI::SchedOrdTaskField> getVecMainTask();
+    // MainTaskID -1 and no sub-tasks when the id is unknown.
+    VELMSCHEDORDAPI::SchedOrdTaskField getOneMainTask(int mainTaskId);
+    std::vector<VELMSCHEDORDAPI::SchedOrdSubTaskField> getVecAllSubTask();
+
+    // Replaces the order parameters of a sub-task that has not fired; false otherwise.
+    bool ModifyOneSubTask(const VELMSCHEDORDAPI::SchedOrdSubTaskField& subTask);
+    bool isExistsRunningTask();
+
+    // Re-emits the stored operation log, line by line, through signalOperationLog.
+    void RestoreOpLog();
+    QStringList operationLog() const;
+
+    // Host side: the engine's time source (the wall clock unless replaced, e.g. by a test).
+    void setClock(std::shared_ptr<SchedOrdClock> clock);
+    // Blocks until the engine has processed (and emitted) everything queued so far, including
+    // what the clock has made due (tests and demos). Returns at once on the engine's own thread.
+    void waitForEngineIdle();
+
+signals:
+    void signalRtnMainTaskAdded(int maintaskID);
+    void signalRtnMainTaskChanged(int maintaskID);
+    void signalRtnSubTaskChanged(int maintaskID, std::unordered_set<int> allsubtaskID);
+    void signalRtnMainTaskDeleted();
+    void signalOperationLog(const QString& line);
+
+private:
+    void raiseNextMainTaskID(int usedId);
+    void raiseNextSubTaskID(int usedId);
+
+    const int m_apiType;
+    MarketSimulator& m_market;
+    std::atomic<int> m_nextMainTaskId{1};
+    std::atomic<int> m_nextSubTaskId{1};
+    std::unique_ptr<SchedOrdEngine> m_engine;
+};

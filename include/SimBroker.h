@@ -1,0 +1,132 @@
+#pragma once
+
+#include "Lev1MarketData.h"
+#include "VelmBaseExport.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+// An order as the engine sends it.
+struct SimOrderRequest
+{
+    int MainTaskID = 0;
+    int SubTaskID = 0;
+    QString SecurityKey;
+    QString SecurityID;
+    char ExchangeID = 0;
+    char Direction = 0;
+    double Price = 0.0;
+    int Volume = 0;
+    int MinVolume = 1;
+    int VolumeStep = 1;
+};
+
+namespace SimOrderStatus {
+constexpr char Accepted = '0';   // resting in the book
+constexpr char PartFilled = '1';
+constexpr char Filled = '2';
+constexpr char Rejected = '3';
+}
+
+struct SimOrder
+{
+    int OrderID = 0;
+    int MainTaskID = 0;
+    int SubTaskID = 0;
+    QString SecurityKey;
+    QString SecurityID;
+    char ExchangeID = 0;
+    char Direction = 0;
+    double Price = 0.0;
+    int Volume = 0;
+    int TradedVolume = 0;
+    char Status = SimOrderStatus::Accepted;
+    QString StatusMsg;
+    int64_t InsertTime = 0;
+};
+
+struct SimTrade
+{
+    int TradeID = 0;
+    int OrderID = 0;
+    QString SecurityKey;
+    char Direction = 0;
+    double Price = 0.0;
+    int Volume = 0;
+    int64_t TradeTime = 0;
+};
+
+struct SimPosition
+{
+    QString SecurityKey;
+    int Volume = 0;
+    int Available = 0;
+    double CostPrice = 0.0;
+};
+
+// The simulated broker of one account: funds, positions, credit quotas, orders and trades.
+// Called from the engine thread and the GUI thread alike; every member is guarded.
+//
+// An accepted order reserves what it needs at once (funds or credit line at its limit price,
+// position or short quota by volume); a trade at a better price gives the difference back.
+// A buy at or above ask 1 (a sell at or below bid 1) trades at once against the quote's five
+// opposite levels, as far as their volumes reach; what is left rests and trades when a later
+// quote crosses it. Bought shares are sellable at once (no T+1), short-sale proceeds go to the
+// funds, fees are ignored, and a sell may be an odd lot (only buys are held to lots and minimums).
+class VELM_BASE_EXPORT SimBroker : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SimBroker(int apiType, QObject* parent = nullptr);
+
+    double availableFunds() const;
+    void setAvailableFunds(double funds);
+    double creditLine() const;                  // financed-buy line of a credit account
+    void setCreditLine(double amount);
+    int positionAvailable(const QString& securityKey) const;
+    void setPosition(const QString& securityKey, int volume, double costPrice);
+    int shortQuota(const QString& securityKey) const;   // securities that may be sold short
+    void setShortQuota(const QString& securityKey, int volume);
+
+    // Checks and books an order; a marketable order trades at once against the quote's levels.
+    // The returned order says what happened (Status, TradedVolume, StatusMsg).
+    SimOrder placeOrder(const SimOrderRequest& request, const Lev1MarketData& quote, int64_t now);
+    // Trades resting orders of the security that the quote now crosses; returns those that changed.
+    std::vector<SimOrder> matchResting(const QString& securityKey, const Lev1MarketData& quote, int64_t now);
+
+    std::vector<SimOrder> orders() const;
+    std::vector<SimTrade> trades() const;
+    std::vector<SimPosition> positions() const;
+
+signals:
+    // Funds or positions changed (emitted on the calling thread, after the broker's lock is
+    // released; the engine calls in while it holds its own lock, so connect these queued).
+    void signalAccountChanged();
+    void signalOrdersChanged();
+
+private:
+    enum class Resource { Funds, CreditLine, Position, ShortQuota, None };
+    Resource resourceOf(char direction) const;
+    QString rejectionReason(const SimOrderRequest& request, Resource resource) const;
+    void reserve(const SimOrder& order, Resource resource);
+    // Trades `order` against the opposite levels whose volumes are left in `levelVolumes`.
+    bool trade(SimOrder& order, const Lev1MarketData& quote, double* levelVolumes, int64_t now);
+    void book(SimOrder& order, double price, int volume, int64_t now);
+
+    int m_apiType;
+    mutable std::mutex m_mutex;
+    double m_funds = 0.0;
+    double m_creditLine = 0.0;
+    QHash<QString, SimPosition> m_positions;
+    QHash<QString, int> m_shortQuota;
+    std::vector<SimOrder> m_orders;
+    std::vector<size_t> m_resting;              // indices into m_orders
+    std::vector<SimTrade> m_trades;
+    int m_nextOrderId = 1;
+    int m_nextTradeId = 1;
+};

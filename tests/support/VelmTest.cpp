@@ -1,0 +1,72 @@
+#include "VelmTest.h"
+
+#include "WindowManager.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+
+bool isBrokenConnection(const QString& message)
+{
+    return message.contains(QLatin1String("Cannot queue arguments"))
+        || message.contains(QLatin1String("qRegisterMetaType"))
+        || message.startsWith(QLatin1String("QObject::connect"))
+        || message.contains(QLatin1String("No such signal"))
+        || message.contains(QLatin1String("No such slot"))
+        || message.contains(QLatin1String("connectSlotsByName: No matching signal"));
+}
+
+void strictHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg && isBrokenConnection(message)) {
+        std::fprintf(stderr, "FATAL (broken connection): %s\n", qPrintable(message));
+        std::fflush(stderr);
+        std::abort();
+    }
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+
+} // namespace
+
+namespace VelmTest {
+
+void installStrictMessageHandler()
+{
+    QtMessageHandler previous = qInstallMessageHandler(strictHandler);
+    if (previous != strictHandler)
+        previousHandler = previous;
+}
+
+QString tempDir()
+{
+    QString base = qEnvironmentVariable("VELM_TEST_TMP");
+    if (base.isEmpty())
+        base = QDir::tempPath() + QStringLiteral("/velm_tests");
+    const QString dir = base + QLatin1Char('/') + QCoreApplication::applicationName();
+    QDir().mkpath(dir);
+    return dir;
+}
+
+void setUpWindowManager()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    qputenv("VELM_LOG_DIR", tempDir().toUtf8());
+    if (!gWM)
+        gWM = new WindowManager(qApp);
+    gWM->setInteractive(false);
+    gWM->clearPopups();
+    gWM->autoStartSingleTask = true;
+    gWM->autoStartImportedTask = false;
+    gWM->allowPastSetTime = false;
+    gWM->creditShortSellOption = false;
+}
+
+} // namespace VelmTest

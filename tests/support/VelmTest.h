@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// Shared set-up of the test executables.
+namespace VelmTest {
+
+// Turns Qt's warnings about broken connections (an unregistered queued argument type, a missing
+// signal or slot) into a crash of the test. Call from initTestCase(), after Qt Test has installed
+// its own handler, which this one passes every other message on to.
+void installStrictMessageHandler();
+
+// A non-interactive window manager in gWM, the strategy log in a temporary folder.
+void setUpWindowManager();
+
+// A folder for this test run's files.
+QString tempDir();
+
+} // namespace VelmTest
