@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QDeadlineTimer>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <QVector>
+
+#include <functional>
+
+class ISubModuleWid;
+class QTimer;
+class ServiceScheduledOrder;
+class VelmClient;
+
+// The headless demo: enters a few scheduled orders through the real form of the scheduled-order
+// window, waits until the engine has fired them, saves screenshots before and after, and prints
+// every task's final state. Every step returns to the event loop at once and the waits poll on a
+// timer: the module runs nested event loops while it builds itself, and a step that blocked
+// inside one of them would hold that construction up.
+class DemoRunner final : public QObject
+{
+    Q_OBJECT
+public:
+    DemoRunner(VelmClient& client, int accountId, const QString& screenshotDir, QObject* parent = nullptr);
+
+    // Starts the script and returns; `finished` follows.
+    void run();
+
+signals:
+    // 0 when every order fired.
+    void finished(int exitCode);
+
+private:
+    struct DemoOrder {
+        QString typed;          // what the trader types into the security input
+        int directionId;        // 1 buy, 2 sell
+        int volume;
+        int secondsAhead;
+        QString purpose;
+    };
+
+    static QVector<DemoOrder> demoOrders();
+    bool formIsBuilt() const;
+    void enterNextOrder();
+    void chooseSecurity(const DemoOrder& order);
+    void insertOrder(const DemoOrder& order);
+    void waitForFiring();
+    void finish(bool allFired);
+    bool allTasksFired() const;
+    void saveScreenshot(const QString& fileName);
+    void printSummary() const;
+    void fail(const QString& reason);
+
+    // Calls `next` once `condition` holds, `onTimeout` when it has not held within `timeoutMs`.
+    void waitThen(std::function<bool()> condition, int timeoutMs, std::function<void()> next,
+                  std::function<void()> onTimeout);
+    void pollWait();
+    template <typename Widget>
+    Widget* formChild(const char* objectName) const;
+
+    static void print(const QString& line);
+
+    VelmClient& m_client;
+    int m_accountId;
+    QString m_screenshotDir;
+    QPointer<ISubModuleWid> m_window;
+    ServiceScheduledOrder* m_service = nullptr;
+    QVector<DemoOrder> m_orders;
+    int m_nextOrder = 0;
+    QSet<int> m_taskIdsBeforeInsert;
+    QVector<int> m_mainTaskIds;
+
+    QTimer* m_pollTimer = nullptr;
+    QDeadlineTimer m_waitDeadline;
+    std::function<bool()> m_waitCondition;
+    std::function<void()> m_waitNext;
+    std::function<void()> m_waitTimeout;
+};

@@ -1,0 +1,131 @@
+#include "DemoRunner.h"
+
+#include "MarketSimulator.h"
+#include "SimBroker.h"
+#include "UserData.h"
+#include "UserDataManager.h"
+#include "Util.h"
+#include "VelmClient.h"
+#include "WindowManager.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kStockAccountId = 10001;
+constexpr int kCreditAccountId = 20001;
+constexpr int kQuoteIntervalMs = 1000;
+
+void printUtf8(const QString& line)
+{
+    std::fputs(line.toUtf8().append('\n').constData(), stdout);
+    std::fflush(stdout);
+}
+
+void printPopup(int, const QString& title, const QString& text, const QString& detail)
+{
+    QString line = QStringLiteral("[提示] ");
+    if (!title.isEmpty())
+        line += title + QStringLiteral("：");
+    line += text;
+    if (!detail.isEmpty())
+        line += QStringLiteral("（%1）").arg(detail);
+    printUtf8(line);
+}
+
+QString key(const char* code, char exchange)
+{
+    return Util::GetSecurityKey(QLatin1String(code), exchange);
+}
+
+void registerStockAccount()
+{
+    UserData* account = UserDataManager::instance()->addAccount(kStockAccountId, ApiTypes::Stock,
+                                                                QStringLiteral("演示普通账户"));
+    account->MapShareholderID.insert('1', QStringLiteral("A123456789"));
+    account->MapShareholderID.insert('2', QStringLiteral("0123456789"));
+    account->MapShareholderID.insert('4', QStringLiteral("0212345678"));
+    SimBroker& broker = account->broker();
+    broker.setAvailableFunds(1000000.00);
+    broker.setPosition(key("000001", '2'), 10000, 11.20);
+    broker.setPosition(key("600519", '1'), 200, 1520.00);
+    broker.setPosition(key("300750", '2'), 1000, 238.50);
+    broker.setPosition(key("510300", '1'), 50000, 3.980);
+}
+
+void registerCreditAccount()
+{
+    UserData* account = UserDataManager::instance()->addAccount(kCreditAccountId, ApiTypes::Credit,
+                                                                QStringLiteral("演示信用账户"));
+    account->MapShareholderID.insert('1', QStringLiteral("E123456789"));
+    account->MapShareholderID.insert('2', QStringLiteral("0612345678"));
+    account->MapShareholderID.insert('4', QStringLiteral("0298765432"));
+    SimBroker& broker = account->broker();
+    broker.setAvailableFunds(500000.00);
+    broker.setCreditLine(800000.00);
+    broker.setPosition(key("600036", '1'), 5000, 40.10);
+    broker.setPosition(key("000858", '2'), 1000, 128.00);
+    broker.setShortQuota(key("601318", '1'), 3000);
+    broker.setShortQuota(key("600000", '1'), 20000);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Velm"));
+    QCoreApplication::setApplicationName(QStringLiteral("velm_client"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Velm trading client with the scheduled-order module"));
+    parser.addHelpOption();
+    const QCommandLineOption demoOption(
+        QStringLiteral("demo"), QStringLiteral("Enter demo orders without interaction, print their outcome and quit."));
+    const QCommandLineOption screenshotOption(
+        QStringLiteral("screenshots"), QStringLiteral("Save demo screenshots into <dir>."), QStringLiteral("dir"));
+    const QCommandLineOption moduleDirOption(
+        QStringLiteral("module-dir"), QStringLiteral("Load the module from <dir> (default: beside the executable)."),
+        QStringLiteral("dir"));
+    parser.addOptions({demoOption, screenshotOption, moduleDirOption});
+    parser.process(app);
+    const bool demo = parser.isSet(demoOption);
+
+    gWM = new WindowManager(&app);
+    gWM->loadSettings();
+    if (demo) {
+        // The demo never waits for a click; its orders start as soon as they are entered.
+        gWM->setInteractive(false);
+        gWM->autoStartSingleTask = true;
+        gWM->allowPastSetTime = false;
+        QObject::connect(gWM, &WindowManager::signalPopup, &app, &printPopup);
+    }
+
+    registerStockAccount();
+    registerCreditAccount();
+    UserDataManager::instance()->market().start(kQuoteIntervalMs);
+
+    VelmClient client;
+    QString moduleError;
+    const QString moduleDir = parser.isSet(moduleDirOption) ? parser.value(moduleDirOption)
+                                                            : QCoreApplication::applicationDirPath();
+    const bool moduleLoaded = client.loadScheduledOrderModule(moduleDir, &moduleError);
+    if (moduleLoaded)
+        client.openScheduledOrderWindow(kStockAccountId);
+    client.show();
+
+    if (!demo)
+        return app.exec();
+    if (!moduleLoaded) {
+        printUtf8(QStringLiteral("演示失败：%1").arg(moduleError));
+        return 1;
+    }
+    DemoRunner runner(client, kStockAccountId, parser.value(screenshotOption));
+    QObject::connect(&runner, &DemoRunner::finished, &app, &QCoreApplication::exit);
+    QTimer::singleShot(0, &runner, &DemoRunner::run);
+    return app.exec();
+}
