@@ -1,5 +1,7 @@
 #include "WindowManager.h"
 
+#include "BrokerTableWid.h"
+#include "UserDataManager.h"
 #include "VelmClient.h"
 
 #include <QCoreApplication>
@@ -117,6 +119,27 @@ void WindowManager::initSpdLogSchedOrd()
 void WindowManager::LogStgy(QString text, int logType, spdlog::level::level_enum level)
 {
     strategyLogger()->log(level, "[type {}] {}", logType, text.toStdString());
+}
+
+ISubModuleWid* WindowManager::createOrderWid(int accountId, Subwin_Type type, QWidget* parent)
+{
+    if (!UserDataManager::instance()->getUserData(accountId))
+        return nullptr;
+    return new BrokerTableWid(BrokerTableWid::Orders, accountId, type, parent);
+}
+
+ISubModuleWid* WindowManager::createTradeWid(int accountId, Subwin_Type type, QWidget* parent)
+{
+    if (!UserDataManager::instance()->getUserData(accountId))
+        return nullptr;
+    return new BrokerTableWid(BrokerTableWid::Trades, accountId, type, parent);
+}
+
+ISubModuleWid* WindowManager::createPositionWid(int accountId, Subwin_Type type, QWidget* parent)
+{
+    if (!UserDataManager::instance()->getUserData(accountId))
+        return nullptr;
+    return new BrokerTableWid(BrokerTableWid::Positions, accountId, type, parent);
 }
 
 VelmClient* WindowManager::getCurrentMainWindow() const

@@ -8,8 +8,11 @@
 #include <QSize>
 #include <QString>
 
+#include "SubwinType.h"
+
 #include <spdlog/common.h>
 
+class ISubModuleWid;
 class QWidget;
 class VelmClient;
 
@@ -45,6 +48,12 @@ public:
     // Writes one line of the given log type to the strategy log.
     static void LogStgy(QString text, int logType, spdlog::level::level_enum level);
     static QString strategyLogPath();
+
+    // The host's order, trade and position windows of an account (the caller owns them through
+    // `parent`); null for an account the host does not know.
+    ISubModuleWid* createOrderWid(int accountId, Subwin_Type type, QWidget* parent);
+    ISubModuleWid* createTradeWid(int accountId, Subwin_Type type, QWidget* parent);
+    ISubModuleWid* createPositionWid(int accountId, Subwin_Type type, QWidget* parent);
 
     // The host's main window, or null when none is open.
     VelmClient* getCurrentMainWindow() const;
