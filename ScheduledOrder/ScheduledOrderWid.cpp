@@ -6,6 +6,7 @@
 #include "SchedOrdTaskField.h"
 #include "SchedOrdTaskTime.h"
 #include "SchedOrd_SingleOrderInsertWid.h"
+#include "SchedOrd_TaskMonitorWid.h"
 #include "ServiceScheduledOrder.h"
 #include "SingleOrderEntry.h"
 #include "UserData.h"
@@ -97,6 +98,12 @@ void ScheduledOrderWid::buildContent()
     ui->tabWidget_scheduled_setting_execution->removeTab(
         ui->tabWidget_scheduled_setting_execution->indexOf(ui->tabWidget_scheduled_setting));
     ui->tabWidget_scheduled_setting_execution->setTabBarAutoHide(true);
+
+    if (!m_taskMonitor) {
+        m_taskMonitor = new SchedOrd_TaskMonitorWid(m_accountId, m_service, this);
+        ui->label_scheduled_execution_blank->hide();
+        ui->verticalLayout_schedord_execution->addWidget(m_taskMonitor);
+    }
 
     QCoreApplication::processEvents();
     if (!self)

@@ -2,6 +2,7 @@
 #include "SchedOrdCodes.h"
 #include "SchedOrdTaskTime.h"
 #include "SchedOrd_SingleOrderInsertWid.h"
+#include "SchedOrd_TaskMonitorWid.h"
 #include "ScheduledOrderFactory.h"
 #include "ScriptedUserData.h"
 #include "ServiceScheduledOrder.h"
@@ -200,6 +201,12 @@ void MainWindowTest::contentIsBuiltAfterEmbedding()
     QVERIFY(window->findChild<QWidget*>(QStringLiteral("label_scheduled_inputregion_single_blank"))->isHidden());
     QCOMPARE(window->findChild<QWidget*>(QStringLiteral("widget_scheduled_inputregion"))->width(), 250);
     QCOMPARE(formOf(window.get())->parentWidget()->objectName(), QStringLiteral("page_scheduled_inputregion_single"));
+
+    // The monitor fills the execution page in place of its placeholder.
+    auto* monitor = window->findChild<Velm_Space::SchedOrd_TaskMonitorWid*>();
+    QVERIFY(monitor);
+    QCOMPARE(monitor->parentWidget()->objectName(), QStringLiteral("tabWidget_scheduled_execution"));
+    QVERIFY(window->findChild<QLabel*>(QStringLiteral("label_scheduled_execution_blank"))->isHidden());
 }
 
 void MainWindowTest::zoomBeforeTheDeferredStepIsAppliedOnce()

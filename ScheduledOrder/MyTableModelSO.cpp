@@ -1,0 +1,10 @@
+#include "MyTableModelSO.h"
+
+namespace Velm_Space {
+
+MyTableModelSO::MyTableModelSO(QString name, int accountId, QObject* parent)
+    : MyStandardTableModel(std::move(name), accountId, parent)
+{
+}
+
+} // namespace Velm_Space

@@ -1,0 +1,351 @@
+#include "SchedOrd_TableMainTaskWid.h"
+#include "ui_SchedOrd_TableMainTaskWid.h"
+
+#include "MyHeaderViewWithCheckbox.h"
+#include "MyItemDelegateSO.h"
+#include "MySFProxyModelSOMainTask.h"
+#include "MyTableModelSO.h"
+#include "MyTableViewSO.h"
+#include "SchedOrdCodes.h"
+#include "SchedOrdTaskField.h"
+#include "ServiceScheduledOrder.h"
+#include "TableHeaderSchedOrdMainTask.h"
+#include "UserDataManager.h"
+#include "Util.h"
+#include "VelmClient.h"
+#include "WindowManager.h"
+
+#include <QDebug>
+
+#include <algorithm>
+#include <any>
+
+using namespace VELMSCHEDORDAPI;
+
+namespace Velm_Space {
+
+namespace {
+
+constexpr int kCentred = Qt::AlignHCenter | Qt::AlignVCenter;
+
+// Paused, all triggered and stopped tasks are at rest; anything else counts as running when
+// several tasks are deleted at once.
+bool isAtRest(char status)
+{
+    return status == MainTaskStatus::Paused || status == MainTaskStatus::AllTriggered
+        || status == MainTaskStatus::Stopped;
+}
+
+std::vector<int> toVector(const QList<int>& ids)
+{
+    return std::vector<int>(ids.cbegin(), ids.cend());
+}
+
+} // namespace
+
+SchedOrd_TableMainTaskWid::SchedOrd_TableMainTaskWid(int accountId, ServiceScheduledOrder* service, QWidget* parent)
+    : QWidget(parent)
+    , ui(new Ui::SchedOrd_TableMainTaskWid)
+    , m_accountId(accountId)
+    , m_userData(UserDataManager::instance()->getUserData(accountId))
+    , m_service(service)
+{
+    ui->setupUi(this);
+    initTable();
+    initTableModel();
+    reloadAll();
+    initConnections();
+}
+
+SchedOrd_TableMainTaskWid::~SchedOrd_TableMainTaskWid()
+{
+    qDebug() << "~SchedOrd_TableMainTaskWid()";
+    deleteTaskRecords();
+    delete ui;
+}
+
+void SchedOrd_TableMainTaskWid::initTable()
+{
+    ui->widget_schedord_maintask_title->hide();
+    ui->pushButton_schedord_maintask_stop->hide();
+
+    m_tableHeader = std::make_unique<TableHeaderSchedOrdMainTask>();
+    m_tableHeader->initUserColumn();
+    ui->label_schedord_maintask_blank->hide();
+
+    m_view = new MyTableViewSO(this);
+    m_view->setObjectName(QStringLiteral("tableview_SO_monitorMainTask"));
+
+    m_header = new MyHeaderViewWithCheckbox(Qt::Horizontal, this);
+    m_header->setObjectName(QStringLiteral("hHeader_SO_monitorMainTask"));
+    m_header->setFixedHeight(RowHeight);
+    m_header->setHighlightSections(false);
+    m_header->setSectionsClickable(true);
+    m_header->setSortIndicatorShown(true);
+    m_view->setHorizontalHeader(m_header);
+
+    QHeaderView* vertical = m_view->verticalHeader();
+    vertical->setObjectName(QStringLiteral("vHeader_SO_monitorMainTask"));
+    vertical->setSectionResizeMode(QHeaderView::Fixed);
+    vertical->setDefaultSectionSize(RowHeight);
+    vertical->setMinimumWidth(20);
+
+    m_model = new MyTableModelSO(QStringLiteral("THSchedOrdMainTask"), m_accountId, this);
+    m_model->setColumnOffset(1);
+    m_proxy = new MySFProxyModelSOMainTask(QStringLiteral("THSchedOrdMainTask"), this);
+    m_proxy->setSourceModel(m_model);
+    m_proxy->setColumnOffset(1);
+    m_view->setModel(m_proxy);
+
+    m_delegate = new MyItemDelegateSO(this);
+    m_view->setItemDelegate(m_delegate);
+
+    m_view->setFocusPolicy(Qt::NoFocus);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->setSelectionMode(QAbstractItemView::NoSelection);
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->setAttribute(Qt::WA_MouseTracking);
+    m_view->viewport()->setMouseTracking(true);
+    m_view->setSortingEnabled(true);
+
+    connect(m_header, &MyHeaderViewWithCheckbox::signalHeaderMouseReleaseCheckStateChanged, this,
+            &SchedOrd_TableMainTaskWid::slotHeaderCheckStateChanged);
+    connect(m_delegate, &MyItemDelegateSO::signalBtnClicked, this, &SchedOrd_TableMainTaskWid::slotMainTaskBtnClicked);
+    connect(m_delegate, &MyItemDelegateSO::signalItemDelegateMouseReleaseCheckStateChanged, this,
+            &SchedOrd_TableMainTaskWid::slotTableCheckStateChanged);
+
+    ui->verticalLayout_tablemaintask->addWidget(m_view);
+}
+
+void SchedOrd_TableMainTaskWid::initTableModel()
+{
+    m_columns = m_tableHeader->getShowColumns();
+
+    QStringList titles{QString()};
+    QList<int> alignments{kCentred};
+    for (const ColProperty* column : qAsConst(m_columns)) {
+        titles.append(column->title);
+        alignments.append(static_cast<int>(column->alignment));
+    }
+    titles.append(QStringLiteral("hiddenColumnm"));
+    alignments.append(kCentred);
+
+    m_model->setHorizontalHeaderList(titles);
+    m_model->setHeader(m_tableHeader.get(), m_columns);
+    m_model->setAlignment(alignments);
+    m_proxy->setListColProperty(m_columns);
+    m_proxy->setSourceModel(m_model);
+    m_proxy->setSortRole(Qt::UserRole);
+    m_proxy->resetModel();
+    m_view->setModel(m_proxy);
+    m_view->setItemDelegate(m_delegate);
+    m_view->clearColumnButtons();
+
+    m_delegate->setCheckColumn(0);
+    m_delegate->clearColumnButtons();
+    for (int i = 0; i < m_columns.size(); ++i) {
+        const int column = i + 1;
+        switch (m_columns[i]->id) {
+        case TableHeaderSchedOrdMainTask::ColDirection:
+            m_delegate->setColorColumn(column);
+            break;
+        case TableHeaderSchedOrdMainTask::ColOperation: {
+            const QVector<TableBtnInfo> buttons{{Delete, tr("删除"), QString(), QSize(0, 0)}};
+            m_view->setColumnButtons(column, buttons);
+            m_delegate->setColumnButtons(column, buttons);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+
+    m_header->setMinimumSectionSize(RowHeight);
+    m_header->setSectionResizeMode(0, QHeaderView::Fixed);
+    m_view->setColumnWidth(0, RowHeight);
+    const int columnCount = m_model->columnCount();
+    for (int i = 0; i < columnCount; ++i) {
+        m_view->showColumn(i);
+        if (i >= 1 && i <= m_columns.size())
+            m_view->setColumnWidth(i, m_columns[i - 1]->width);
+    }
+    m_view->hideColumn(columnCount - 1);
+    m_view->sortByColumn(columnCount - 1, Qt::AscendingOrder);
+}
+
+void SchedOrd_TableMainTaskWid::initConnections()
+{
+    connect(m_service, &ServiceScheduledOrder::signalRtnMainTaskAdded, this,
+            &SchedOrd_TableMainTaskWid::slotRtnMainTaskAdded, Qt::QueuedConnection);
+    connect(m_service, &ServiceScheduledOrder::signalRtnMainTaskChanged, this,
+            &SchedOrd_TableMainTaskWid::slotRtnMainTaskChanged, Qt::QueuedConnection);
+    connect(m_service, &ServiceScheduledOrder::signalRtnSubTaskChanged, this,
+            &SchedOrd_TableMainTaskWid::slotRtnSubTaskChanged, Qt::QueuedConnection);
+    connect(m_service, &ServiceScheduledOrder::signalRtnMainTaskDeleted, this,
+            &SchedOrd_TableMainTaskWid::slotRtnMainTaskDeleted, Qt::QueuedConnection);
+}
+
+void SchedOrd_TableMainTaskWid::deleteTaskRecords()
+{
+    for (SchedOrdTaskField* task : m_taskList)
+        delete task;
+    m_taskList.clear();
+}
+
+void SchedOrd_TableMainTaskWid::reloadAll()
+{
+    deleteTaskRecords();
+    const std::vector<SchedOrdTaskField> tasks = m_service->getVecMainTask();
+    QList<std::any> rows;
+    rows.reserve(static_cast<int>(tasks.size()));
+    m_taskList.reserve(tasks.size());
+    for (const SchedOrdTaskField& task : tasks) {
+        auto* copy = new SchedOrdTaskField(task);
+        m_taskList.push_back(copy);
+        rows.append(std::any(copy));
+    }
+    m_model->setDataSource(rows);
+    m_proxy->resetModel();
+}
+
+SchedOrdTaskField* SchedOrd_TableMainTaskWid::findTask(int mainTaskId) const
+{
+    const auto found = std::find_if(m_taskList.cbegin(), m_taskList.cend(), [mainTaskId](const SchedOrdTaskField* task) {
+        return task && task->MainTaskID == mainTaskId;
+    });
+    return found == m_taskList.cend() ? nullptr : *found;
+}
+
+QList<int> SchedOrd_TableMainTaskWid::getCheckedMainTaskIDs() const
+{
+    QList<int> ids;
+    const int rows = m_proxy->rowCount();
+    const int keyColumn = m_proxy->columnCount() - 1;
+    for (int row = 0; row < rows; ++row) {
+        if (m_proxy->index(row, 0).data(Qt::CheckStateRole).toBool())
+            ids.append(m_proxy->index(row, keyColumn).data(Qt::DisplayRole).toInt());
+    }
+    return ids;
+}
+
+void SchedOrd_TableMainTaskWid::on_pushButton_schedord_maintask_start_clicked()
+{
+    m_service->StartMainTasks(toVector(getCheckedMainTaskIDs()));
+}
+
+void SchedOrd_TableMainTaskWid::on_pushButton_schedord_maintask_pause_clicked()
+{
+    m_service->PauseMainTasks(toVector(getCheckedMainTaskIDs()));
+}
+
+void SchedOrd_TableMainTaskWid::on_pushButton_schedord_maintask_delete_clicked()
+{
+    const QList<int> ids = getCheckedMainTaskIDs();
+    const bool runningFound = std::any_of(m_taskList.cbegin(), m_taskList.cend(), [&ids](const SchedOrdTaskField* task) {
+        return ids.contains(task->MainTaskID) && !isAtRest(task->MainTaskStatus);
+    });
+    const QString message = runningFound ? tr("有任务处于监控运行状态，\n是否确认立即停止并批量删除任务？")
+                                         : tr("是否确认批量删除任务？\n ");
+    if (gWM->popupMsgBoxConfirm(tr("删除任务"), message, this))
+        m_service->DeleteMainTasks(toVector(ids));
+}
+
+void SchedOrd_TableMainTaskWid::on_pushButton_schedord_maintask_import_clicked()
+{
+}
+
+void SchedOrd_TableMainTaskWid::on_pushButton_schedord_maintask_refresh_clicked()
+{
+    reloadAll();
+}
+
+void SchedOrd_TableMainTaskWid::on_pushButton_schedord_maintask_setting_clicked()
+{
+    if (VelmClient* mainWindow = gWM->getCurrentMainWindow())
+        mainWindow->OpenSettingSystemPageSchedOrd();
+}
+
+void SchedOrd_TableMainTaskWid::slotMainTaskBtnClicked(QModelIndex index, TableBtnType btntype)
+{
+    const int id = m_proxy->index(index.row(), m_proxy->columnCount() - 1).data(Qt::DisplayRole).toInt();
+    if (id < 0)
+        return;
+    const SchedOrdTaskField* task = findTask(id);
+    if (!task || btntype != Delete)
+        return;
+    const QString name = QStringLiteral("#") + QString::number(id) + QStringLiteral("_") + Util::Str2QStr(task->MainTaskName);
+    const QString message = task->MainTaskStatus == MainTaskStatus::Running
+        ? tr("当前任务（") + name + tr("）处于运行状态，\n是否确认立即停止并删除该任务？")
+        : tr("是否确认删除该任务（") + name + tr("）？\n ");
+    if (gWM->popupMsgBoxConfirm(tr("删除任务"), message, this))
+        m_service->DeleteMainTasks({id});
+}
+
+void SchedOrd_TableMainTaskWid::slotTimerRefreshTimeOut()
+{
+}
+
+void SchedOrd_TableMainTaskWid::slotHeaderCheckStateChanged(bool isChecked)
+{
+    const int state = isChecked ? Qt::Checked : Qt::Unchecked;
+    const int rows = m_proxy->rowCount();
+    for (int row = 0; row < rows; ++row)
+        m_proxy->setData(m_proxy->index(row, 0), state, Qt::CheckStateRole);
+}
+
+void SchedOrd_TableMainTaskWid::slotTableCheckStateChanged()
+{
+    if (!m_proxy)
+        return;
+    int checked = 0;
+    int unchecked = 0;
+    const int rows = m_proxy->rowCount();
+    for (int row = 0; row < rows && (checked == 0 || unchecked == 0); ++row) {
+        if (m_proxy->index(row, 0).data(Qt::CheckStateRole).toBool())
+            ++checked;
+        else
+            ++unchecked;
+    }
+    int state = Qt::Unchecked;
+    if (checked > 0 && unchecked > 0)
+        state = Qt::PartiallyChecked;
+    else if (checked > 0)
+        state = Qt::Checked;
+    m_proxy->setHeaderData(0, Qt::Horizontal, state, Qt::CheckStateRole);
+}
+
+void SchedOrd_TableMainTaskWid::slotRtnMainTaskAdded(int maintaskID)
+{
+    const SchedOrdTaskField task = m_service->getOneMainTask(maintaskID);
+    if (task.MainTaskID < 0)
+        return;
+    auto* copy = new SchedOrdTaskField(task);
+    m_taskList.push_back(copy);
+    m_model->setInsertedDataSource({std::any(copy)});
+}
+
+void SchedOrd_TableMainTaskWid::slotRtnMainTaskChanged(int maintaskID)
+{
+    const SchedOrdTaskField task = m_service->getOneMainTask(maintaskID);
+    const auto found = std::find_if(m_taskList.cbegin(), m_taskList.cend(), [maintaskID](const SchedOrdTaskField* stored) {
+        return stored->MainTaskID == maintaskID;
+    });
+    if (found == m_taskList.cend())
+        return;
+    **found = task;
+    const int row = static_cast<int>(found - m_taskList.cbegin());
+    emit m_model->dataChanged(m_model->index(row, 0), m_model->index(row, m_model->columnCount() - 1));
+}
+
+void SchedOrd_TableMainTaskWid::slotRtnSubTaskChanged(int maintaskID, std::unordered_set<int> allsubtaskID)
+{
+    Q_UNUSED(maintaskID)
+    Q_UNUSED(allsubtaskID)
+}
+
+void SchedOrd_TableMainTaskWid::slotRtnMainTaskDeleted()
+{
+    reloadAll();
+}
+
+} // namespace Velm_Space

@@ -1,0 +1,366 @@
+#include "SchedOrd_TableSubTaskWid.h"
+#include "ui_SchedOrd_TableSubTaskWid.h"
+
+#include "MyHeaderViewWithCheckbox.h"
+#include "MyItemDelegateSO.h"
+#include "MySFProxyModelSOSubTask.h"
+#include "MyTableModelSO.h"
+#include "MyTableViewSO.h"
+#include "SchedOrdTaskField.h"
+#include "ServiceScheduledOrder.h"
+#include "TableHeaderSchedOrdSubTask.h"
+#include "UserDataManager.h"
+#include "Util.h"
+
+#include <QDebug>
+#include <QListView>
+
+#include <algorithm>
+#include <any>
+#include <unordered_map>
+
+using namespace VELMSCHEDORDAPI;
+
+namespace Velm_Space {
+
+namespace {
+
+constexpr int kCentred = Qt::AlignHCenter | Qt::AlignVCenter;
+
+// Finds the first sub-task with an id; for the many ids of a burst it indexes the vector once
+// instead of searching it for every id.
+class SubTaskFinder
+{
+public:
+    SubTaskFinder(const std::vector<SchedOrdSubTaskField>& subTasks, size_t lookups)
+        : m_subTasks(subTasks)
+    {
+        if (lookups < 2)
+            return;
+        m_byId.reserve(subTasks.size());
+        for (const SchedOrdSubTaskField& sub : subTasks)
+            m_byId.try_emplace(sub.SubTaskID, &sub);
+    }
+
+    const SchedOrdSubTaskField* operator()(int subTaskId) const
+    {
+        if (!m_byId.empty()) {
+            const auto found = m_byId.find(subTaskId);
+            return found == m_byId.end() ? nullptr : found->second;
+        }
+        const auto found = std::find_if(m_subTasks.cbegin(), m_subTasks.cend(),
+                                        [subTaskId](const SchedOrdSubTaskField& sub) { return sub.SubTaskID == subTaskId; });
+        return found == m_subTasks.cend() ? nullptr : &*found;
+    }
+
+private:
+    const std::vector<SchedOrdSubTaskField>& m_subTasks;
+    std::unordered_map<int, const SchedOrdSubTaskField*> m_byId;
+};
+
+} // namespace
+
+SchedOrd_TableSubTaskWid::SchedOrd_TableSubTaskWid(int accountId, ServiceScheduledOrder* service, QWidget* parent)
+    : QWidget(parent)
+    , ui(new Ui::SchedOrd_TableSubTaskWid)
+    , m_accountId(accountId)
+    , m_userData(UserDataManager::instance()->getUserData(accountId))
+    , m_service(service)
+{
+    ui->setupUi(this);
+    ui->widget_somonitor_subtask_toolbox_btns->hide();
+    initTable();
+    initTableModel();
+    reloadAll();
+    ui->lineEdit_somonitor_subtask_filter_securityID->clear();
+    fillMainTaskFilter();
+    connect(ui->comboBox_subtask_maintaskname, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &SchedOrd_TableSubTaskWid::slot_comboBox_filter_maintaskID_currentIndexChanged);
+    ui->comboBox_subtask_maintaskname->setView(new QListView());
+    ui->comboBox_subtask_maintaskname->installEventFilter(this);
+    initConnections();
+}
+
+SchedOrd_TableSubTaskWid::~SchedOrd_TableSubTaskWid()
+{
+    qDebug() << "~SchedOrd_TableSubTaskWid()";
+    deleteSubTaskRecords();
+    delete ui;
+}
+
+bool SchedOrd_TableSubTaskWid::eventFilter(QObject* watched, QEvent* event)
+{
+    if (qstrcmp(watched->metaObject()->className(), "QComboBox") == 0)
+        Util::setCustomComboBoxStyleSheet(event->type(), static_cast<QComboBox*>(watched));
+    return false;
+}
+
+void SchedOrd_TableSubTaskWid::initTable()
+{
+    m_tableHeader = std::make_unique<TableHeaderSchedOrdSubTask>();
+    m_tableHeader->initUserColumn();
+    ui->label_subtask_blank->hide();
+
+    m_view = new MyTableViewSO(this);
+    m_view->setObjectName(QStringLiteral("tableview_SO_monitorSubTask"));
+
+    m_header = new MyHeaderViewWithCheckbox(Qt::Horizontal, this);
+    m_header->setObjectName(QStringLiteral("hHeader_SO_monitorSubTask"));
+    m_header->setFixedHeight(RowHeight);
+    m_header->setHighlightSections(false);
+    m_header->setSectionsClickable(true);
+    m_header->setSortIndicatorShown(true);
+    m_view->setHorizontalHeader(m_header);
+
+    QHeaderView* vertical = m_view->verticalHeader();
+    vertical->setObjectName(QStringLiteral("vHeader_SO_monitorSubTask"));
+    vertical->setSectionResizeMode(QHeaderView::Fixed);
+    vertical->setDefaultSectionSize(RowHeight);
+    vertical->setMinimumWidth(20);
+
+    m_model = new MyTableModelSO(QStringLiteral("THSchedOrdSubTask"), m_accountId, this);
+    m_model->setColumnOffset(1);
+    m_proxy = new MySFProxyModelSOSubTask(QStringLiteral("THSchedOrdSubTask"), this);
+    m_proxy->setSourceModel(m_model);
+    m_proxy->setColumnOffset(1);
+    m_view->setModel(m_proxy);
+
+    m_delegate = new MyItemDelegateSO(this);
+    m_view->setItemDelegate(m_delegate);
+
+    m_view->setFocusPolicy(Qt::NoFocus);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->setSelectionMode(QAbstractItemView::NoSelection);
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->setAttribute(Qt::WA_MouseTracking);
+    m_view->viewport()->setMouseTracking(true);
+    m_view->setSortingEnabled(true);
+
+    connect(m_header, &MyHeaderViewWithCheckbox::signalHeaderMouseReleaseCheckStateChanged, this,
+            &SchedOrd_TableSubTaskWid::slotHeaderCheckStateChanged);
+    connect(m_delegate, &MyItemDelegateSO::signalBtnClicked, this, &SchedOrd_TableSubTaskWid::slotSubTaskBtnClicked);
+    connect(m_delegate, &MyItemDelegateSO::signalItemDelegateMouseReleaseCheckStateChanged, this,
+            &SchedOrd_TableSubTaskWid::slotTableCheckStateChanged);
+
+    ui->verticalLayout_tablesubtask->addWidget(m_view);
+}
+
+void SchedOrd_TableSubTaskWid::initTableModel()
+{
+    m_columns = m_tableHeader->getShowColumns();
+
+    QStringList titles{QString()};
+    QList<int> alignments{kCentred};
+    for (const ColProperty* column : qAsConst(m_columns)) {
+        titles.append(column->title);
+        alignments.append(static_cast<int>(column->alignment));
+    }
+    titles.append(QStringLiteral("hiddenColumnm"));
+    alignments.append(kCentred);
+
+    m_model->setHorizontalHeaderList(titles);
+    m_model->setHeader(m_tableHeader.get(), m_columns);
+    m_model->setAlignment(alignments);
+    m_proxy->setListColProperty(m_columns);
+    m_proxy->setSourceModel(m_model);
+    m_proxy->setSortRole(Qt::UserRole);
+    m_proxy->resetModel();
+    m_view->setModel(m_proxy);
+    m_view->setItemDelegate(m_delegate);
+    m_view->clearColumnButtons();
+
+    m_delegate->setCheckColumn(0);
+    m_delegate->clearColumnButtons();
+    for (int i = 0; i < m_columns.size(); ++i) {
+        const int column = i + 1;
+        QVector<TableBtnInfo> buttons;
+        switch (m_columns[i]->id) {
+        case TableHeaderSchedOrdSubTask::ColDirection:
+            m_delegate->setColorColumn(column);
+            break;
+        case TableHeaderSchedOrdSubTask::ColOrderParams:
+            buttons.append({ViewDetail, tr("点击查看"), QString(), QSize(0, 0)});
+            break;
+        case TableHeaderSchedOrdSubTask::ColOperation:
+            buttons.append({Modify, tr("修改"), QString(), QSize(0, 0)});
+            break;
+        default:
+            break;
+        }
+        if (!buttons.isEmpty()) {
+            m_view->setColumnButtons(column, buttons);
+            m_delegate->setColumnButtons(column, buttons);
+        }
+    }
+
+    m_header->setMinimumSectionSize(RowHeight);
+    m_header->setSectionResizeMode(0, QHeaderView::Fixed);
+    m_view->setColumnWidth(0, RowHeight);
+    const int columnCount = m_model->columnCount();
+    for (int i = 0; i < columnCount; ++i) {
+        m_view->showColumn(i);
+        if (i >= 1 && i <= m_columns.size())
+            m_view->setColumnWidth(i, m_columns[i - 1]->width);
+    }
+    m_view->hideColumn(columnCount - 1);
+    m_view->sortByColumn(columnCount - 1, Qt::AscendingOrder);
+}
+
+void SchedOrd_TableSubTaskWid::initConnections()
+{
+    connect(m_service, &ServiceScheduledOrder::signalRtnMainTaskAdded, this,
+            &SchedOrd_TableSubTaskWid::slotRtnMainTaskAdded, Qt::QueuedConnection);
+    connect(m_service, &ServiceScheduledOrder::signalRtnSubTaskChanged, this,
+            &SchedOrd_TableSubTaskWid::slotRtnSubTaskChanged, Qt::QueuedConnection);
+    connect(m_service, &ServiceScheduledOrder::signalRtnMainTaskDeleted, this,
+            &SchedOrd_TableSubTaskWid::slotRtnMainTaskDeleted, Qt::QueuedConnection);
+    connect(ui->lineEdit_somonitor_subtask_filter_securityID, &QLineEdit::textChanged, this,
+            &SchedOrd_TableSubTaskWid::slot_lineEdit_filter_securityID_textChanged);
+}
+
+void SchedOrd_TableSubTaskWid::deleteSubTaskRecords()
+{
+    for (SchedOrdSubTaskField* subTask : m_subTaskList)
+        delete subTask;
+    m_subTaskList.clear();
+    m_rowIndex.clear();
+}
+
+void SchedOrd_TableSubTaskWid::reloadAll()
+{
+    deleteSubTaskRecords();
+    const std::vector<SchedOrdSubTaskField> subTasks = m_service->getVecAllSubTask();
+    QList<std::any> rows;
+    rows.reserve(static_cast<int>(subTasks.size()));
+    m_subTaskList.reserve(subTasks.size());
+    m_rowIndex.reserve(static_cast<int>(subTasks.size()));
+    int row = 0;
+    for (const SchedOrdSubTaskField& subTask : subTasks) {
+        auto* copy = new SchedOrdSubTaskField(subTask);
+        m_subTaskList.push_back(copy);
+        m_rowIndex.insert(TableHeaderSchedOrdSubTask::rowKey(copy->MainTaskID, copy->SubTaskID), row++);
+        rows.append(std::any(copy));
+    }
+    m_model->setDataSource(rows);
+    m_proxy->resetModel();
+}
+
+void SchedOrd_TableSubTaskWid::fillMainTaskFilter()
+{
+    QComboBox* combo = ui->comboBox_subtask_maintaskname;
+    const QSignalBlocker blocker(combo);
+    const int keep = combo->count() > 0 ? combo->currentData(Qt::UserRole).toInt() : m_allTasksId;
+    combo->clear();
+    combo->addItem(tr("全部"), m_allTasksId);
+    int selected = 0;
+    for (const SchedOrdTaskField& task : m_service->getVecMainTask()) {
+        combo->addItem(QStringLiteral("[#%1] ").arg(task.MainTaskID) + Util::Str2QStr(task.MainTaskName), task.MainTaskID);
+        if (task.MainTaskID == keep)
+            selected = combo->count() - 1;
+    }
+    combo->setCurrentIndex(selected);
+    m_proxy->setFilterMainTaskID(combo->currentData(Qt::UserRole).toInt());
+}
+
+void SchedOrd_TableSubTaskWid::on_pushButton_somonitor_subtask_start_clicked()
+{
+}
+
+void SchedOrd_TableSubTaskWid::on_pushButton_somonitor_subtask_pause_clicked()
+{
+}
+
+void SchedOrd_TableSubTaskWid::on_pushButton_somonitor_subtask_delete_clicked()
+{
+}
+
+void SchedOrd_TableSubTaskWid::on_pushButton_somonitor_subtask_refresh_clicked()
+{
+    reloadAll();
+}
+
+void SchedOrd_TableSubTaskWid::slotSubTaskBtnClicked(QModelIndex index, TableBtnType btntype)
+{
+    Q_UNUSED(index)
+    Q_UNUSED(btntype)
+}
+
+void SchedOrd_TableSubTaskWid::slotTimerRefreshTimeOut()
+{
+}
+
+void SchedOrd_TableSubTaskWid::slotHeaderCheckStateChanged(bool isChecked)
+{
+    const int state = isChecked ? Qt::Checked : Qt::Unchecked;
+    const int rows = m_proxy->rowCount();
+    for (int row = 0; row < rows; ++row)
+        m_proxy->setData(m_proxy->index(row, 0), state, Qt::CheckStateRole);
+}
+
+void SchedOrd_TableSubTaskWid::slotTableCheckStateChanged()
+{
+    if (!m_proxy)
+        return;
+    int checked = 0;
+    int unchecked = 0;
+    const int rows = m_proxy->rowCount();
+    for (int row = 0; row < rows && (checked == 0 || unchecked == 0); ++row) {
+        if (m_proxy->index(row, 0).data(Qt::CheckStateRole).toBool())
+            ++checked;
+        else
+            ++unchecked;
+    }
+    int state = Qt::Unchecked;
+    if (checked > 0 && unchecked > 0)
+        state = Qt::PartiallyChecked;
+    else if (checked > 0)
+        state = Qt::Checked;
+    m_proxy->setHeaderData(0, Qt::Horizontal, state, Qt::CheckStateRole);
+}
+
+void SchedOrd_TableSubTaskWid::slot_comboBox_filter_maintaskID_currentIndexChanged(int index)
+{
+    Q_UNUSED(index)
+    m_proxy->setFilterMainTaskID(ui->comboBox_subtask_maintaskname->currentData(Qt::UserRole).toInt());
+}
+
+void SchedOrd_TableSubTaskWid::slot_lineEdit_filter_securityID_textChanged(QString text)
+{
+    m_proxy->setFilterSecurityID(text);
+}
+
+void SchedOrd_TableSubTaskWid::slotRtnMainTaskAdded(int maintaskID)
+{
+    Q_UNUSED(maintaskID)
+    reloadAll();
+    fillMainTaskFilter();
+}
+
+void SchedOrd_TableSubTaskWid::slotRtnSubTaskChanged(int maintaskID, std::unordered_set<int> allsubtaskID)
+{
+    const SchedOrdTaskField task = m_service->getOneMainTask(maintaskID);
+    const SubTaskFinder findSubTask(task.VecSubTask, allsubtaskID.size());
+    const int rowCount = m_model->rowCount();
+    const int lastColumn = m_model->columnCount() - 1;
+    for (const int subTaskId : allsubtaskID) {
+        const auto key = m_rowIndex.constFind(TableHeaderSchedOrdSubTask::rowKey(maintaskID, subTaskId));
+        if (key == m_rowIndex.constEnd())
+            continue;
+        const int row = *key;
+        if (row < 0 || row >= rowCount)
+            continue;
+        const SchedOrdSubTaskField* found = findSubTask(subTaskId);
+        if (!found)
+            continue;
+        *m_subTaskList[static_cast<size_t>(row)] = *found;
+        emit m_model->dataChanged(m_model->index(row, 0), m_model->index(row, lastColumn));
+    }
+}
+
+void SchedOrd_TableSubTaskWid::slotRtnMainTaskDeleted()
+{
+    reloadAll();
+    fillMainTaskFilter();
+}
+
+} // namespace Velm_Space
