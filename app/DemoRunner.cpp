@@ -3,11 +3,9 @@
 #include "ISubModuleWid.h"
 #include "MyCompleterEdit.h"
 #include "SchedOrdCodes.h"
-#include "SchedOrdTaskTime.h"
 #include "ServiceScheduledOrder.h"
 #include "UserData.h"
 #include "UserDataManager.h"
-#include "Util.h"
 #include "VelmClient.h"
 
 #include <QAbstractButton>
@@ -19,13 +17,14 @@
 #include <QSpinBox>
 #include <QTime>
 #include <QTimeEdit>
+#include <QTableView>
 #include <QTimer>
 
 #include <cstdio>
+#include <utility>
 
 using VELMSCHEDORDAPI::SchedOrdSubTaskField;
 using VELMSCHEDORDAPI::SchedOrdTaskField;
-using VELMSCHEDORDAPI::SchedOrdTaskTime;
 
 namespace {
 
@@ -38,55 +37,8 @@ constexpr int kFiringGraceMs = 15000;
 constexpr int kPollMs = 50;
 // Time for the first quotes and quantity answers before the first picture.
 constexpr int kSettleMs = 1500;
-// Time for the monitor tables to apply the engine's queued notifications.
-constexpr int kTablesSettleMs = 1000;
-
-QString mainStatusText(char code)
-{
-    switch (code) {
-    case '1': return QStringLiteral("未启动");
-    case '2': return QStringLiteral("运行中");
-    case '3': return QStringLiteral("暂停");
-    case '4': return QStringLiteral("全部触发");
-    case '5': return QStringLiteral("停止");
-    default: return QString();
-    }
-}
-
-QString mainTriggerText(char code)
-{
-    switch (code) {
-    case '1': return QStringLiteral("未触发");
-    case '2': return QStringLiteral("部分触发");
-    case '3': return QStringLiteral("全部触发");
-    default: return QString();
-    }
-}
-
-QString subStatusText(char code)
-{
-    switch (code) {
-    case '1': return QStringLiteral("未启动");
-    case '2': return QStringLiteral("运行中");
-    case '3': return QStringLiteral("已触发");
-    case '4': return QStringLiteral("已完成");
-    case '5': return QStringLiteral("暂停");
-    case '6': return QStringLiteral("停止");
-    default: return QString();
-    }
-}
-
-QString subTriggerText(char code)
-{
-    switch (code) {
-    case '1': return QStringLiteral("未触发");
-    case '2': return QStringLiteral("已触发(失败)");
-    case '3': return QStringLiteral("已触发(已发送)");
-    case '4': return QStringLiteral("已触发(废单)");
-    case '5': return QStringLiteral("已触发(全成交)");
-    default: return QString();
-    }
-}
+// Bounds the wait for the monitor tables to apply the engine's queued notifications.
+constexpr int kTablesSettleMs = 3000;
 
 // What a keyboard sends for one typed character; the line edit inserts the text.
 void typeCharacter(QWidget* target, QChar ch)
@@ -98,17 +50,29 @@ void typeCharacter(QWidget* target, QChar ch)
     QCoreApplication::sendEvent(target, &release);
 }
 
-QString subTaskLine(const SchedOrdSubTaskField& sub, int apiType)
+// "title value" for every shown cell of a row that has text: what the trader reads in the table.
+QString rowText(const QTableView* table, int row)
 {
-    QString line = QStringLiteral("  子任务 %1 %2 %3：设定 %4，触发 %5")
-                       .arg(sub.SubTaskID)
-                       .arg(QString::fromStdString(sub.SecurityKey), Util::ParseDirection(apiType, sub.Direction),
-                            SchedOrdTaskTime::toText(sub.StartTime), SchedOrdTaskTime::toText(sub.TriggerTime));
-    line += QStringLiteral("，目标 %1，报单 %2，成交 %3").arg(sub.TargetVolume).arg(sub.OrderVolume).arg(sub.TradeVolume);
-    line += QStringLiteral("，状态 %1，触发状态 %2").arg(subStatusText(sub.SubTaskStatus), subTriggerText(sub.TriggerStatus));
-    if (!sub.ErrorMsg.empty())
-        line += QStringLiteral("，错误：%1").arg(Util::Str2QStr(sub.ErrorMsg));
-    return line;
+    const QAbstractItemModel* model = table->model();
+    QStringList cells;
+    for (int column = 0; column < model->columnCount(); ++column) {
+        if (table->isColumnHidden(column))
+            continue;
+        const QString text = model->index(row, column).data().toString();
+        if (!text.isEmpty())
+            cells.append(model->headerData(column, Qt::Horizontal).toString() + QLatin1Char(' ') + text);
+    }
+    return cells.join(QStringLiteral("，"));
+}
+
+int columnTitled(const QTableView* table, const QString& title)
+{
+    const QAbstractItemModel* model = table->model();
+    for (int column = 0; column < model->columnCount(); ++column) {
+        if (model->headerData(column, Qt::Horizontal).toString() == title)
+            return column;
+    }
+    return -1;
 }
 
 void pressEnter(QWidget* target)
@@ -274,13 +238,42 @@ void DemoRunner::waitForFiring()
 
 void DemoRunner::finish(bool allFired)
 {
-    QTimer::singleShot(kTablesSettleMs, this, [this, allFired] {
-        saveScreenshot(QStringLiteral("03_orders_fired.png"));
-        printSummary();
-        if (!allFired)
-            print(QStringLiteral("演示失败：有定时委托未在设定时间触发"));
-        emit finished(allFired ? 0 : 1);
-    });
+    // The tables learn of the fires through queued reports; what counts is what they show.
+    waitThen([this] { return tablesShowAllFired(); }, kTablesSettleMs,
+             [this, allFired] { finishWithTables(allFired); },
+             [this] { finishWithTables(false); });
+}
+
+void DemoRunner::finishWithTables(bool allFired)
+{
+    saveScreenshot(QStringLiteral("03_orders_fired.png"));
+    printSummary();
+    if (!allFired)
+        print(QStringLiteral("演示失败：有定时委托未在设定时间触发，或任务表未显示触发结果"));
+    emit finished(allFired ? 0 : 1);
+}
+
+QTableView* DemoRunner::table(const char* objectName) const
+{
+    return m_window ? m_window->findChild<QTableView*>(QLatin1String(objectName)) : nullptr;
+}
+
+// The sub-task table shows every entered order as fired once the engine's reports reached it.
+bool DemoRunner::tablesShowAllFired() const
+{
+    const QTableView* subTasks = table("tableview_SO_monitorSubTask");
+    if (!subTasks)
+        return false;
+    const int triggerColumn = columnTitled(subTasks, QStringLiteral("触发状态"));
+    const QAbstractItemModel* model = subTasks->model();
+    if (triggerColumn < 0 || model->rowCount() != m_orders.size())
+        return false;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QString trigger = model->index(row, triggerColumn).data().toString();
+        if (trigger.isEmpty() || trigger == QLatin1String("未触发"))
+            return false;
+    }
+    return true;
 }
 
 bool DemoRunner::allTasksFired() const
@@ -310,19 +303,20 @@ void DemoRunner::saveScreenshot(const QString& fileName)
 
 void DemoRunner::printSummary() const
 {
-    if (!m_service)
-        return;
-    const UserData* account = UserDataManager::instance()->getUserData(m_accountId);
-    const int apiType = account ? account->ApiType : ApiTypes::Stock;
-    print(QStringLiteral("==== 定时委托任务最终状态（账户 %1）====").arg(m_accountId));
-    for (const int mainTaskId : m_mainTaskIds) {
-        const SchedOrdTaskField task = m_service->getOneMainTask(mainTaskId);
-        print(QStringLiteral("主任务 %1 %2：状态 %3，触发状态 %4")
-                  .arg(task.MainTaskID)
-                  .arg(Util::Str2QStr(task.MainTaskName), mainStatusText(task.MainTaskStatus),
-                       mainTriggerText(task.TriggerStatus)));
-        for (const SchedOrdSubTaskField& sub : task.VecSubTask)
-            print(subTaskLine(sub, apiType));
+    print(QStringLiteral("==== 定时委托任务最终状态（账户 %1，读自任务监控表格）====").arg(m_accountId));
+    const std::pair<const char*, QString> tables[] = {
+        {"tableview_SO_monitorMainTask", QStringLiteral("母任务")},
+        {"tableview_SO_monitorSubTask", QStringLiteral("子任务")},
+    };
+    for (const auto& [objectName, caption] : tables) {
+        const QTableView* shown = table(objectName);
+        if (!shown) {
+            print(QStringLiteral("（没有%1表）").arg(caption));
+            continue;
+        }
+        print(QStringLiteral("-- %1表：%2 行").arg(caption).arg(shown->model()->rowCount()));
+        for (int row = 0; row < shown->model()->rowCount(); ++row)
+            print(QStringLiteral("  ") + rowText(shown, row));
     }
 }
 

@@ -10,6 +10,7 @@
 #include <functional>
 
 class ISubModuleWid;
+class QTableView;
 class QTimer;
 class ServiceScheduledOrder;
 class VelmClient;
@@ -48,7 +49,10 @@ private:
     void insertOrder(const DemoOrder& order);
     void waitForFiring();
     void finish(bool allFired);
+    void finishWithTables(bool allFired);
     bool allTasksFired() const;
+    QTableView* table(const char* objectName) const;
+    bool tablesShowAllFired() const;
     void saveScreenshot(const QString& fileName);
     void printSummary() const;
     void fail(const QString& reason);

@@ -8,10 +8,12 @@
 #include "TaskBuilder.h"
 #include "TestAccounts.h"
 #include "UserData.h"
+#include "VelmClient.h"
 #include "VelmTest.h"
 #include "WindowManager.h"
 
 #include <QAbstractItemModelTester>
+#include <QDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
@@ -59,6 +61,7 @@ private slots:
     void headerCheckBox_data();
     void headerCheckBox();
     void refreshRereadsTheService();
+    void settingButtonOpensTheHostPage();
 
 private:
     void open();
@@ -441,5 +444,21 @@ void MainTaskTableTest::refreshRereadsTheService()
     QCOMPARE(cell(0, 2), QStringLiteral("浦发"));
 }
 
+void MainTaskTableTest::settingButtonOpensTheHostPage()
+{
+    open();
+    // Without a host main window the button does nothing.
+    gWM->setCurrentMainWindow(nullptr);
+    clickButton(QStringLiteral("pushButton_schedord_maintask_setting"));
+
+    VelmClient client;
+    QCOMPARE(gWM->getCurrentMainWindow(), &client);
+    QVERIFY(!client.settingsDialog());
+    clickButton(QStringLiteral("pushButton_schedord_maintask_setting"));
+    QVERIFY(client.settingsDialog());
+    QVERIFY(client.settingsDialog()->isVisible());
+}
+
 QTEST_MAIN(MainTaskTableTest)
 #include "tst_maintasktable.moc"
+
