@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 namespace {
@@ -386,8 +387,43 @@ void MySFProxyModel::rebuildRanks(int column)
     m_sortRanks.role = sortRole();
     m_sortRanks.caseSensitivity = sortCaseSensitivity();
     m_sortRanks.localeAware = isSortLocaleAware();
-    if (!isCachedSortColumn(column) || !valuesAreStrictlyOrdered(column))
+    if (!isCachedSortColumn(column))
         return;
+    const int type = rankableType(column);
+    if (type == QMetaType::Int)
+        rankIntegers(column);
+    else if (type != QMetaType::UnknownType)
+        rankByComparison(column);
+}
+
+// Ids, codes and volumes: ranked from plain integers instead of through QVariant comparisons.
+void MySFProxyModel::rankIntegers(int column)
+{
+    const MyStandardTableModel* model = m_tableModel.data();
+    const int rows = model->rowCount();
+    // Rows without a value sort after every value, as Qt's comparison puts them.
+    constexpr qint64 kNoValue = std::numeric_limits<qint64>::max();
+    std::vector<std::pair<qint64, int>> keyed;
+    keyed.reserve(static_cast<size_t>(rows));
+    for (int row = 0; row < rows; ++row) {
+        const QVariant& value = model->cachedUserValue(row, column);
+        keyed.emplace_back(value.isValid() ? qint64(value.toInt()) : kNoValue, row);
+    }
+    // Ties fall back to the row, which is what a stable sort by value gives.
+    std::sort(keyed.begin(), keyed.end());
+    std::vector<int>& ranks = m_sortRanks.ranks;
+    ranks.assign(static_cast<size_t>(rows), 0);
+    int rank = 0;
+    for (size_t i = 1; i < keyed.size(); ++i) {
+        if (keyed[i - 1].first != keyed[i].first)
+            ++rank;
+        ranks[static_cast<size_t>(keyed[i].second)] = rank;
+    }
+    m_sortRanks.usable = true;
+}
+
+void MySFProxyModel::rankByComparison(int column)
+{
     const int rows = m_tableModel->rowCount();
     std::vector<int> order(static_cast<size_t>(rows));
     std::iota(order.begin(), order.end(), 0);
@@ -404,12 +440,12 @@ void MySFProxyModel::rebuildRanks(int column)
     m_sortRanks.usable = true;
 }
 
-bool MySFProxyModel::valuesAreStrictlyOrdered(int column) const
+int MySFProxyModel::rankableType(int column) const
 {
-    // Texts always are; user values only when they share one type (mixed types are compared by
+    // Texts always rank; user values only when they share one type (mixed types are compared by
     // the left one's type, which is not a strict weak order) and hold no NaN.
     if (sortRole() == Qt::DisplayRole)
-        return true;
+        return QMetaType::QString;
     const MyStandardTableModel* model = m_tableModel.data();
     int type = QMetaType::UnknownType;
     for (int row = 0; row < model->rowCount(); ++row) {
@@ -420,9 +456,10 @@ bool MySFProxyModel::valuesAreStrictlyOrdered(int column) const
         if (type == QMetaType::UnknownType)
             type = valueType;
         if (valueType != type || isNaN(value))
-            return false;
+            return QMetaType::UnknownType;
     }
-    return true;
+    // A column without any value ranks every row equal.
+    return type == QMetaType::UnknownType ? QMetaType::Int : type;
 }
 
 void MySFProxyModel::dropRanks(int firstRow, int lastRow)

@@ -89,7 +89,11 @@ private:
     void dropRanksOfOtherSettings();
     void ensureRanks(int column);
     void rebuildRanks(int column);
-    bool valuesAreStrictlyOrdered(int column) const;
+    // QMetaType::UnknownType when the column's values cannot be ranked once (mixed types, NaN);
+    // otherwise the values' common type (QMetaType::QString for display texts).
+    int rankableType(int column) const;
+    void rankIntegers(int column);
+    void rankByComparison(int column);
     void dropRanks(int firstRow, int lastRow);
 
     QString m_name;

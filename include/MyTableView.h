@@ -12,4 +12,10 @@ class VELM_BASE_EXPORT MyTableView : public QTableView
 public:
     explicit MyTableView(QWidget* parent = nullptr);
     ~MyTableView() override;
+
+protected slots:
+    // Repaints only the on-screen strip of the changed rows: Qt repaints the whole viewport for
+    // any change wider than one cell, which makes every changed row of a big table cost a full frame.
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QVector<int>& roles = QVector<int>()) override;
 };
