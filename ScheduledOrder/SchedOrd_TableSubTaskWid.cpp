@@ -1,22 +1,31 @@
 #include "SchedOrd_TableSubTaskWid.h"
 #include "ui_SchedOrd_TableSubTaskWid.h"
 
+#include "FramelessFloatDlg.h"
 #include "MyHeaderViewWithCheckbox.h"
 #include "MyItemDelegateSO.h"
 #include "MySFProxyModelSOSubTask.h"
 #include "MyTableModelSO.h"
 #include "MyTableViewSO.h"
+#include "SchedOrdCodes.h"
 #include "SchedOrdTaskField.h"
+#include "SchedOrdTaskTime.h"
+#include "SchedOrd_ModifySubTaskParamWid.h"
 #include "ServiceScheduledOrder.h"
 #include "TableHeaderSchedOrdSubTask.h"
+#include "UserData.h"
 #include "UserDataManager.h"
 #include "Util.h"
+#include "VelmClient.h"
+#include "WindowManager.h"
 
 #include <QDebug>
 #include <QListView>
+#include <QPointer>
 
 #include <algorithm>
 #include <any>
+#include <cmath>
 #include <unordered_map>
 
 using namespace VELMSCHEDORDAPI;
@@ -26,6 +35,41 @@ namespace Velm_Space {
 namespace {
 
 constexpr int kCentred = Qt::AlignHCenter | Qt::AlignVCenter;
+constexpr double kFloatEpsilon = 0.000001;
+constexpr int kDetailsSignificantDigits = 6;
+const QSize kDetailsTooltipSize(300, 200);
+const Qt::WindowFlags kModifyDialogFlags = Qt::Dialog | Qt::FramelessWindowHint;
+
+bool hasBeenSent(const SchedOrdSubTaskField& subTask)
+{
+    return subTask.TriggerStatus == SubTriggerStatus::Sent || subTask.TriggerStatus == SubTriggerStatus::Filled;
+}
+
+QString priceFloatText(const SchedOrdSubTaskField& subTask)
+{
+    const double value = subTask.PriceFloatValue;
+    if (std::fabs(value) < kFloatEpsilon)
+        return SchedOrd_TableSubTaskWid::tr("无");
+    QString unit;
+    if (subTask.PriceFloatType == PriceFloatType::Tick)
+        unit = QStringLiteral("tick");
+    else if (subTask.PriceFloatType == PriceFloatType::Percent)
+        unit = QStringLiteral("%");
+    const QString sign = value > kFloatEpsilon ? QStringLiteral("+") : QString();
+    return sign + QString::number(value, 'g', kDetailsSignificantDigits) + QLatin1Char(' ') + unit;
+}
+
+bool showsOrderPrice(int priceType)
+{
+    constexpr int kMarketPrice = 3;
+    constexpr int kCustomPrice = 12;
+    return priceType == kCustomPrice || priceType == kMarketPrice;
+}
+
+QString yesOrUnlimited(bool flag)
+{
+    return flag ? SchedOrd_TableSubTaskWid::tr("是") : SchedOrd_TableSubTaskWid::tr("不限制");
+}
 
 // Finds the first sub-task with an id; for the many ids of a burst it indexes the vector once
 // instead of searching it for every id.
@@ -281,8 +325,115 @@ void SchedOrd_TableSubTaskWid::on_pushButton_somonitor_subtask_refresh_clicked()
 
 void SchedOrd_TableSubTaskWid::slotSubTaskBtnClicked(QModelIndex index, TableBtnType btntype)
 {
-    Q_UNUSED(index)
-    Q_UNUSED(btntype)
+    if (btntype != Modify && btntype != ViewDetail)
+        return;
+    const SchedOrdSubTaskField* subTask = findSubTaskOfRow(index);
+    if (!subTask)
+        return;
+    if (btntype == Modify)
+        modifySubTask(*subTask);
+    else
+        showSubTaskDetails(*subTask);
+}
+
+const SchedOrdSubTaskField* SchedOrd_TableSubTaskWid::findSubTaskOfRow(const QModelIndex& index) const
+{
+    const QString key = m_proxy->index(index.row(), m_proxy->columnCount() - 1).data().toString();
+    const QStringList ids = key.split(QLatin1Char('_'), Qt::KeepEmptyParts);
+    if (ids.size() != 2)
+        return nullptr;
+    const int mainTaskId = ids[0].toInt();
+    const int subTaskId = ids[1].toInt();
+    const auto found = std::find_if(m_subTaskList.cbegin(), m_subTaskList.cend(), [&](const SchedOrdSubTaskField* sub) {
+        return sub->MainTaskID == mainTaskId && sub->SubTaskID == subTaskId;
+    });
+    return found == m_subTaskList.cend() ? nullptr : *found;
+}
+
+bool SchedOrd_TableSubTaskWid::isModifiable(const SchedOrdSubTaskField& subTask)
+{
+    if (hasBeenSent(subTask)) {
+        gWM->popupMsgBoxInfo(tr("该子任务已触发过，无法修改参数"), this, QString());
+        return false;
+    }
+    SecurityInfo security;
+    if (!m_userData || !m_userData->GetSecurityInfoByKey(Util::Str2QStr(subTask.SecurityKey), security)) {
+        gWM->popupMsgBoxInfo(tr("该子任务的证券信息获取失败，无法修改参数"), this, QString());
+        return false;
+    }
+    return true;
+}
+
+FramelessFloatDlg* SchedOrd_TableSubTaskWid::createModifyDialog(VelmClient* mainWindow)
+{
+    auto* dialog = new FramelessFloatDlg(m_accountId, Subwin_FramelessFloatDlg, kModifyDialogFlags, mainWindow);
+    auto* content = qobject_cast<SchedOrd_ModifySubTaskParamWid*>(dialog->content());
+    if (!content) {
+        delete dialog;
+        gWM->popupMsgBoxInfo(tr("修改对话框加载失败，无法修改参数"), this, QString());
+        return nullptr;
+    }
+    content->setOpenerWidget(this);
+    content->initDialog();
+    return dialog;
+}
+
+// The dialog reads the stored sub-task during its whole modal run, while the service's
+// notifications reload the table and free its records. So the dialog gets a snapshot owned by
+// this call, never the table's record; the table stays free to follow the service.
+void SchedOrd_TableSubTaskWid::modifySubTask(const SchedOrdSubTaskField& storedSubTask)
+{
+    const SchedOrdSubTaskField stored = storedSubTask;
+    if (!isModifiable(stored))
+        return;
+    VelmClient* mainWindow = qobject_cast<VelmClient*>(window());
+    FramelessFloatDlg* dialog = createModifyDialog(mainWindow);
+    if (!dialog)
+        return;
+
+    SchedOrdSubTaskField edited = stored;
+    bool confirmed = false;
+    qobject_cast<SchedOrd_ModifySubTaskParamWid*>(dialog->content())->setSubTask(&stored, &edited, &confirmed);
+
+    // The host frees the dialog once its run is over; without a host it frees itself the same way.
+    if (mainWindow)
+        mainWindow->addModalDlg(dialog);
+    else
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // Only locals are used after the run: whatever the run did to this table, they are intact.
+    const QPointer<ServiceScheduledOrder> service(m_service);
+    dialog->exec();
+
+    if (confirmed && service)
+        service->ModifyOneSubTask(edited);
+}
+
+void SchedOrd_TableSubTaskWid::showSubTaskDetails(const SchedOrdSubTaskField& subTask)
+{
+    gWM->popupTooltip(subTaskDetailsText(subTask), kDetailsTooltipSize);
+}
+
+QString SchedOrd_TableSubTaskWid::subTaskDetailsText(const SchedOrdSubTaskField& subTask) const
+{
+    const QString securityId = Util::Str2QStr(subTask.SecurityID);
+    const int apiType = m_userData ? m_userData->getApiType() : 0;
+    QStringList lines;
+    lines << tr("证券代码：") + securityId
+          << tr("证券名称：") + (m_userData ? m_userData->Translate2SecurityName(securityId, subTask.ExchangeID) : QString())
+          << tr("设定时间：") + SchedOrdTaskTime::toText(subTask.StartTime)
+          << tr("买卖方向：") + Util::ParseDirection(apiType, subTask.Direction)
+          << tr("目标数量：") + QString::number(subTask.TargetVolume)
+          << tr("价格类型：") + Util::ParsePriceTypeName(subTask.PriceType)
+          << tr("价格浮动：") + priceFloatText(subTask);
+    if (showsOrderPrice(subTask.PriceType))
+        lines << tr("指定价格：") + QString::number(subTask.OrderPrice, 'g', kDetailsSignificantDigits);
+    lines << tr("涨停不卖：") + yesOrUnlimited(subTask.NoSellAtLimitUp)
+          << tr("跌停不买：") + yesOrUnlimited(subTask.NoBuyAtLimitDown);
+
+    QString text;
+    for (const QString& line : qAsConst(lines))
+        text += line + QLatin1Char('\n');
+    return text;
 }
 
 void SchedOrd_TableSubTaskWid::slotTimerRefreshTimeOut()

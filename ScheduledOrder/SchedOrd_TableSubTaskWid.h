@@ -18,9 +18,11 @@ namespace VELMSCHEDORDAPI {
 struct SchedOrdSubTaskField;
 }
 
+class FramelessFloatDlg;
 class MyHeaderViewWithCheckbox;
 class ServiceScheduledOrder;
 class UserData;
+class VelmClient;
 struct ColProperty;
 
 namespace Velm_Space {
@@ -64,6 +66,12 @@ private:
     void fillMainTaskFilter();
     void reloadAll();
     void deleteSubTaskRecords();
+    const VELMSCHEDORDAPI::SchedOrdSubTaskField* findSubTaskOfRow(const QModelIndex& index) const;
+    bool isModifiable(const VELMSCHEDORDAPI::SchedOrdSubTaskField& subTask);
+    FramelessFloatDlg* createModifyDialog(VelmClient* mainWindow);
+    void modifySubTask(const VELMSCHEDORDAPI::SchedOrdSubTaskField& storedSubTask);
+    void showSubTaskDetails(const VELMSCHEDORDAPI::SchedOrdSubTaskField& subTask);
+    QString subTaskDetailsText(const VELMSCHEDORDAPI::SchedOrdSubTaskField& subTask) const;
 
     static constexpr int RowHeight = 23;
 

@@ -1,5 +1,7 @@
 #include "ScheduledOrderFactory.h"
 
+#include "SchedOrd_ModifySubTaskParamWidStpCredit.h"
+#include "SchedOrd_ModifySubTaskParamWidStpStock.h"
 #include "ScheduledOrderWidStpCredit.h"
 #include "ScheduledOrderWidStpStock.h"
 #include "UserData.h"
@@ -31,11 +33,15 @@ ISubModuleWid* ScheduledOrderFactory::createScheduledOrderWid(int accountId, int
 
 ISubModuleDlg* ScheduledOrderFactory::createModifySubTaskParamDlg(int accountId, int reserved, QWidget* parent)
 {
-    Q_UNUSED(accountId)
     Q_UNUSED(reserved)
-    Q_UNUSED(parent)
-    // The modify dialog is not part of this module yet; hosts get no dialog.
-    return nullptr;
+    switch (apiTypeOf(accountId)) {
+    case ApiTypes::Stock:
+        return new SchedOrd_ModifySubTaskParamWidStpStock(accountId, parent);
+    case ApiTypes::Credit:
+        return new SchedOrd_ModifySubTaskParamWidStpCredit(accountId, parent);
+    default:
+        return nullptr;
+    }
 }
 
 } // namespace Velm_Space

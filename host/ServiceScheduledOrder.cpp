@@ -176,6 +176,8 @@ std::vector<SchedOrdSubTaskField> ServiceScheduledOrder::getVecAllSubTask()
 bool ServiceScheduledOrder::ModifyOneSubTask(const SchedOrdSubTaskField& subTask)
 {
     return m_engine->change([&](SchedOrdStore& store, SchedOrdOutbox& outbox, int64_t now) {
+        ++m_modifyRequestCount;
+        m_lastModifyRequest = subTask;
         const QString name = QStringLiteral("子任务 #%1_%2").arg(subTask.MainTaskID).arg(subTask.SubTaskID);
         const SchedOrdStore::ModifyResult result = store.modify(subTask);
         if (result != SchedOrdStore::ModifyResult::Modified) {
@@ -191,6 +193,16 @@ bool ServiceScheduledOrder::ModifyOneSubTask(const SchedOrdSubTaskField& subTask
         outbox.mainTaskChanged(subTask.MainTaskID);
         return true;
     });
+}
+
+int ServiceScheduledOrder::modifyRequestCount() const
+{
+    return m_engine->read([this](const SchedOrdStore&, const SchedOrdOutbox&) { return m_modifyRequestCount; });
+}
+
+SchedOrdSubTaskField ServiceScheduledOrder::lastModifyRequest() const
+{
+    return m_engine->read([this](const SchedOrdStore&, const SchedOrdOutbox&) { return m_lastModifyRequest; });
 }
 
 bool ServiceScheduledOrder::isExistsRunningTask()

@@ -1,5 +1,6 @@
 #include "VelmClient.h"
 
+#include "FramelessFloatDlg.h"
 #include "ISubModuleWid.h"
 #include "SchedOrdSettingsDlg.h"
 #include "UserData.h"
@@ -106,6 +107,8 @@ bool VelmClient::tryLoadModule(const QString& directory, QString* errorString)
     m_module->setParent(this);
     m_windowFactory = windowFactory;
     m_dialogFactory = dialogFactory;
+    // The module's modify dialog is shown inside the host's frameless dialog.
+    FramelessFloatDlg::setContentFactory(Subwin_FramelessFloatDlg, m_dialogFactory);
     statusBar()->showMessage(tr("已加载定时委托模块：%1").arg(QDir::toNativeSeparators(m_module->fileName())));
     return true;
 }

@@ -4,6 +4,7 @@
 #include "UserDataManager.h"
 #include "VelmClient.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDir>
@@ -99,8 +100,12 @@ void WindowManager::popupTooltip(QString text, QSize size)
     emit signalPopup(PopupRecord::Tooltip, QString(), text, QString());
     if (!m_interactive)
         return;
+    // The tip stays while the cursor is within `size` of where it was shown; Qt takes that area
+    // only relative to a widget, so without one under the cursor the tip keeps no area.
     const QPoint at = QCursor::pos();
-    QToolTip::showText(at, text, nullptr, QRect(at, size), kTooltipShowMs);
+    QWidget* under = QApplication::widgetAt(at);
+    const QRect area = under ? QRect(under->mapFromGlobal(at), size) : QRect();
+    QToolTip::showText(at, text, under, area, kTooltipShowMs);
 }
 
 QString WindowManager::strategyLogPath()

@@ -45,6 +45,9 @@ public:
 
     // Replaces the order parameters of a sub-task that has not fired; false otherwise.
     bool ModifyOneSubTask(const VELMSCHEDORDAPI::SchedOrdSubTaskField& subTask);
+    // What modules handed to ModifyOneSubTask, accepted or refused: how often, and the last copy.
+    int modifyRequestCount() const;
+    VELMSCHEDORDAPI::SchedOrdSubTaskField lastModifyRequest() const;
     bool isExistsRunningTask();
 
     // Re-emits the stored operation log, line by line, through signalOperationLog.
@@ -72,5 +75,8 @@ private:
     MarketSimulator& m_market;
     std::atomic<int> m_nextMainTaskId{1};
     std::atomic<int> m_nextSubTaskId{1};
+    // Guarded by the engine's lock, like the store.
+    int m_modifyRequestCount = 0;
+    VELMSCHEDORDAPI::SchedOrdSubTaskField m_lastModifyRequest;
     std::unique_ptr<SchedOrdEngine> m_engine;
 };

@@ -37,8 +37,8 @@ private slots:
     void moduleClassesStayHidden();
     void windowFactoryByAccountKind_data();
     void windowFactoryByAccountKind();
-    void dialogFactoryAnswersWithoutCrashing_data();
-    void dialogFactoryAnswersWithoutCrashing();
+    void dialogFactoryByAccountKind_data();
+    void dialogFactoryByAccountKind();
 
 private:
     QLibrary m_module;
@@ -110,19 +110,34 @@ void ContractTest::windowFactoryByAccountKind()
     delete window;
 }
 
-void ContractTest::dialogFactoryAnswersWithoutCrashing_data()
+void ContractTest::dialogFactoryByAccountKind_data()
 {
     QTest::addColumn<int>("accountId");
-    QTest::newRow("other kind") << kOtherKindAccount;
-    QTest::newRow("unknown account") << 4242;
+    QTest::addColumn<QByteArray>("className");
+    QTest::newRow("stock") << kStockAccount << QByteArray("Velm_Space::SchedOrd_ModifySubTaskParamWidStpStock");
+    QTest::newRow("credit") << kCreditAccount << QByteArray("Velm_Space::SchedOrd_ModifySubTaskParamWidStpCredit");
+    QTest::newRow("other kind") << kOtherKindAccount << QByteArray();
+    QTest::newRow("unknown account") << 4242 << QByteArray();
 }
 
-void ContractTest::dialogFactoryAnswersWithoutCrashing()
+void ContractTest::dialogFactoryByAccountKind()
 {
     QFETCH(int, accountId);
+    QFETCH(QByteArray, className);
     auto factory = reinterpret_cast<DlgFactory>(m_module.resolve("CreateISubModuleDlg_SOModifySubTaskParamWid"));
     QVERIFY(factory);
-    QCOMPARE(factory(accountId, 0, nullptr), static_cast<ISubModuleDlg*>(nullptr));
+    QWidget parent;
+    ISubModuleDlg* dialog = factory(accountId, 0, &parent);
+    if (className.isEmpty()) {
+        QVERIFY(!dialog);
+        return;
+    }
+    QVERIFY(dialog);
+    QCOMPARE(QByteArray(dialog->metaObject()->className()), className);
+    QCOMPARE(dialog->parentWidget(), &parent);
+    QVERIFY(dialog->isModalContent());
+    // The host owns the content: deleting it through the base pointer must be clean.
+    delete dialog;
 }
 
 QTEST_MAIN(ContractTest)
