@@ -9,6 +9,8 @@
 #include "VelmClient.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QMouseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QKeyEvent>
@@ -118,6 +120,8 @@ QVector<DemoRunner::DemoOrder> DemoRunner::demoOrders()
         {QStringLiteral("000001"), kSellId, 2000, 4, QStringLiteral("深圳主板卖出持仓")},
         {QStringLiteral("688981"), kBuyId, 200, 5, QStringLiteral("科创板买入 200 股")},
         {QStringLiteral("601318"), kSellId, 1000, 6, QStringLiteral("卖出未持有的证券（券商废单）")},
+        {QStringLiteral("zsyh"), kBuyId, 500, 60, QStringLiteral("招商银行买入，随后在修改对话框中改为 800 股、10 秒后触发"),
+         800, 10},
     };
 }
 
@@ -164,7 +168,7 @@ void DemoRunner::enterNextOrder()
     if (m_nextOrder == m_orders.size()) {
         QTimer::singleShot(500, this, [this] {
             saveScreenshot(QStringLiteral("02_orders_entered.png"));
-            waitForFiring();
+            modifyWaitingOrder();
         });
         return;
     }
@@ -227,11 +231,125 @@ void DemoRunner::insertOrder(const DemoOrder& order)
              [this, order] { fail(QStringLiteral("报单“%1”未生成定时委托任务").arg(order.purpose)); });
 }
 
+void DemoRunner::modifyWaitingOrder()
+{
+    int index = 0;
+    while (index < m_orders.size() && m_orders[index].modifiedVolume == 0)
+        ++index;
+    if (index == m_orders.size() || index >= m_mainTaskIds.size()) {
+        waitForFiring();
+        return;
+    }
+    const DemoOrder& order = m_orders[index];
+    const SchedOrdTaskField task = m_service->getOneMainTask(m_mainTaskIds[index]);
+    if (task.VecSubTask.empty()) {
+        fail(QStringLiteral("找不到要修改的主任务 %1").arg(m_mainTaskIds[index]));
+        return;
+    }
+    const QTime due = QTime::currentTime().addSecs(order.modifiedSecondsAhead);
+    m_modification.mainTaskId = task.MainTaskID;
+    m_modification.setTime = QTime(due.hour(), due.minute(), due.second()).toString(QStringLiteral("hh:mm:ss"));
+    m_modification.volume = order.modifiedVolume;
+    print(QStringLiteral("修改：主任务 %1 的子任务改为 %2 股、设定时间 %3（经由子任务表的“修改”按钮）")
+              .arg(task.MainTaskID)
+              .arg(order.modifiedVolume)
+              .arg(m_modification.setTime));
+    if (!clickModifyButton(task.MainTaskID, task.VecSubTask.front().SubTaskID)) {
+        fail(QStringLiteral("子任务表中找不到主任务 %1 的“修改”按钮").arg(task.MainTaskID));
+        return;
+    }
+    if (!m_modification.confirmed) {
+        fail(QStringLiteral("修改对话框未出现或未能确认"));
+        return;
+    }
+    waitThen([this] { return tableShowsModification(); }, kStepTimeoutMs, [this] { waitForFiring(); },
+             [this] { fail(QStringLiteral("子任务表未显示修改后的数量和时间")); });
+}
+
+// Clicks 修改 in the row of the sub-task. The click returns only when the dialog's modal run has
+// ended, so the dialog is driven from a timer started before the click.
+bool DemoRunner::clickModifyButton(int mainTaskId, int subTaskId)
+{
+    QTableView* subTasks = table("tableview_SO_monitorSubTask");
+    if (!subTasks)
+        return false;
+    const QAbstractItemModel* model = subTasks->model();
+    const QString key = QStringLiteral("%1_%2").arg(mainTaskId).arg(subTaskId);
+    const int operationColumn = columnTitled(subTasks, QStringLiteral("操作"));
+    int row = 0;
+    while (row < model->rowCount() && model->index(row, model->columnCount() - 1).data().toString() != key)
+        ++row;
+    if (operationColumn < 0 || row == model->rowCount())
+        return false;
+    subTasks->scrollTo(model->index(row, operationColumn));
+    // One button per cell, inset by its one-pixel margin.
+    const QPoint button = subTasks->visualRect(model->index(row, operationColumn)).adjusted(1, 1, -1, -1).center();
+
+    auto* driver = new QTimer(this);
+    driver->setInterval(10);
+    connect(driver, &QTimer::timeout, this, [this, driver] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->isVisible() && widget->inherits("FramelessFloatDlg")) {
+                driver->stop();
+                driver->deleteLater();
+                driveModifyDialog(widget);
+                return;
+            }
+        }
+    });
+    driver->start();
+    QMouseEvent press(QEvent::MouseButtonPress, button, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(subTasks->viewport(), &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, button, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(subTasks->viewport(), &release);
+    if (driver->isActive()) {
+        driver->stop();
+        driver->deleteLater();
+    }
+    return true;
+}
+
+void DemoRunner::driveModifyDialog(QWidget* dialog)
+{
+    auto* time = dialog->findChild<QTimeEdit*>(QStringLiteral("timeEdit_SO_MST_ScheduledTime"));
+    auto* volume = dialog->findChild<QSpinBox*>(QStringLiteral("spinBox_SO_MST_VolumeOriginal"));
+    auto* ok = dialog->findChild<QAbstractButton*>(QStringLiteral("pushButton_SO_MST_bottom_OK"));
+    if (!time || !volume || !ok)
+        return;
+    time->setTime(QTime::fromString(m_modification.setTime, QStringLiteral("hh:mm:ss")));
+    volume->setValue(m_modification.volume);
+    if (!m_screenshotDir.isEmpty())
+        dialog->grab().save(QDir(m_screenshotDir).absoluteFilePath(QStringLiteral("02b_modify_dialog.png")), "PNG");
+    print(QStringLiteral("  修改对话框：设定时间 %1，委托数量 %2，确认").arg(time->time().toString(QStringLiteral("hh:mm:ss")))
+              .arg(volume->value()));
+    m_modification.confirmed = true;
+    ok->click();
+}
+
+// The modified row shows the new time and volume once the service has reported the change.
+bool DemoRunner::tableShowsModification() const
+{
+    const QTableView* subTasks = table("tableview_SO_monitorSubTask");
+    if (!subTasks)
+        return false;
+    const QAbstractItemModel* model = subTasks->model();
+    const int idColumn = columnTitled(subTasks, QStringLiteral("母任务号"));
+    const int timeColumn = columnTitled(subTasks, QStringLiteral("设定时间"));
+    const int volumeColumn = columnTitled(subTasks, QStringLiteral("目标数量"));
+    const QString id = QStringLiteral("#%1").arg(m_modification.mainTaskId);
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (model->index(row, idColumn).data().toString() == id)
+            return model->index(row, timeColumn).data().toString() == m_modification.setTime
+                && model->index(row, volumeColumn).data().toInt() == m_modification.volume;
+    }
+    return false;
+}
+
 void DemoRunner::waitForFiring()
 {
     int lastSecondsAhead = 0;
     for (const DemoOrder& order : qAsConst(m_orders))
-        lastSecondsAhead = qMax(lastSecondsAhead, order.secondsAhead);
+        lastSecondsAhead = qMax(lastSecondsAhead, order.modifiedVolume > 0 ? order.modifiedSecondsAhead : order.secondsAhead);
     waitThen([this] { return allTasksFired(); }, lastSecondsAhead * 1000 + kFiringGraceMs,
              [this] { finish(true); }, [this] { finish(false); });
 }
@@ -248,9 +366,33 @@ void DemoRunner::finishWithTables(bool allFired)
 {
     saveScreenshot(QStringLiteral("03_orders_fired.png"));
     printSummary();
+    const bool modified = m_modification.mainTaskId == 0 || modificationFired();
+    if (m_modification.mainTaskId != 0)
+        print(modified ? QStringLiteral("修改已生效：主任务 %1 在 %2 以 %3 股触发").arg(m_modification.mainTaskId)
+                             .arg(m_modification.setTime).arg(m_modification.volume)
+                       : QStringLiteral("演示失败：修改后的子任务未按新时间、新数量触发"));
     if (!allFired)
         print(QStringLiteral("演示失败：有定时委托未在设定时间触发，或任务表未显示触发结果"));
-    emit finished(allFired ? 0 : 1);
+    emit finished(allFired && modified ? 0 : 1);
+}
+
+// The modified order's row shows it fired at its new time with its new volume.
+bool DemoRunner::modificationFired() const
+{
+    const QTableView* subTasks = table("tableview_SO_monitorSubTask");
+    if (!subTasks || !tableShowsModification())
+        return false;
+    const QAbstractItemModel* model = subTasks->model();
+    const int idColumn = columnTitled(subTasks, QStringLiteral("母任务号"));
+    const int triggerTimeColumn = columnTitled(subTasks, QStringLiteral("触发时间"));
+    const int orderVolumeColumn = columnTitled(subTasks, QStringLiteral("报单数量"));
+    const QString id = QStringLiteral("#%1").arg(m_modification.mainTaskId);
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (model->index(row, idColumn).data().toString() == id)
+            return model->index(row, triggerTimeColumn).data().toString() == m_modification.setTime
+                && model->index(row, orderVolumeColumn).data().toInt() == m_modification.volume;
+    }
+    return false;
 }
 
 QTableView* DemoRunner::table(const char* objectName) const

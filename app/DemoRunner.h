@@ -40,6 +40,17 @@ private:
         int volume;
         int secondsAhead;
         QString purpose;
+        // When set, the order is changed in the modify dialog before it fires.
+        int modifiedVolume = 0;
+        int modifiedSecondsAhead = 0;
+    };
+
+    // What the modify dialog was told, to be found again in the sub-task table.
+    struct Modification {
+        int mainTaskId = 0;
+        QString setTime;
+        int volume = 0;
+        bool confirmed = false;
     };
 
     static QVector<DemoOrder> demoOrders();
@@ -47,6 +58,11 @@ private:
     void enterNextOrder();
     void chooseSecurity(const DemoOrder& order);
     void insertOrder(const DemoOrder& order);
+    void modifyWaitingOrder();
+    bool clickModifyButton(int mainTaskId, int subTaskId);
+    void driveModifyDialog(QWidget* dialog);
+    bool tableShowsModification() const;
+    bool modificationFired() const;
     void waitForFiring();
     void finish(bool allFired);
     void finishWithTables(bool allFired);
@@ -75,6 +91,7 @@ private:
     int m_nextOrder = 0;
     QSet<int> m_taskIdsBeforeInsert;
     QVector<int> m_mainTaskIds;
+    Modification m_modification;
 
     QTimer* m_pollTimer = nullptr;
     QDeadlineTimer m_waitDeadline;
