@@ -8,14 +8,22 @@
 #include "MyTableViewSO.h"
 #include "SchedOrdCodes.h"
 #include "SchedOrdTaskField.h"
+#include "SchedOrdTaskFileParser.h"
+#include "SchedOrdTaskFileReader.h"
 #include "ServiceScheduledOrder.h"
 #include "TableHeaderSchedOrdMainTask.h"
+#include "UserData.h"
 #include "UserDataManager.h"
 #include "Util.h"
 #include "VelmClient.h"
 #include "WindowManager.h"
 
+#include <QCoreApplication>
 #include <QDebug>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QTextStream>
 
 #include <algorithm>
 #include <any>
@@ -27,6 +35,8 @@ namespace Velm_Space {
 namespace {
 
 constexpr int kCentred = Qt::AlignHCenter | Qt::AlignVCenter;
+// The strategy log's type for task-file imports.
+constexpr int kImportLogType = 6;
 
 // Paused, all triggered and stopped tasks are at rest; anything else counts as running when
 // several tasks are deleted at once.
@@ -252,6 +262,67 @@ void SchedOrd_TableMainTaskWid::on_pushButton_schedord_maintask_delete_clicked()
 
 void SchedOrd_TableMainTaskWid::on_pushButton_schedord_maintask_import_clicked()
 {
+    const QString path = QFileDialog::getOpenFileName(this, tr("请选择定时单任务文件"),
+                                                      QCoreApplication::applicationDirPath(),
+                                                      QStringLiteral("CSV Files(*.csv)"));
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        qDebug().noquote() << QStringLiteral("Cannot open file for reading: ") + file.errorString();
+        gWM->popupMsgBoxInfo(tr("文件打开错误，导入失败"), this, QString());
+        return;
+    }
+    QTextStream stream(&file);
+    stream.setCodec(SchedOrdTaskFileReader::codecFor(path));
+    SchedOrdTaskFileReader::Result lines = readTaskFile(stream);
+    file.close();
+
+    const int imported = static_cast<int>(lines.subTasks.size());
+    if (imported > 0)
+        addImportedMainTask(QFileInfo(path).baseName(), std::move(lines.subTasks));
+    reportImport(imported, lines.failureCount, lines.errorText);
+}
+
+SchedOrdTaskFileReader::Result SchedOrd_TableMainTaskWid::readTaskFile(QTextStream& stream)
+{
+    m_taskFileParser = std::make_unique<SchedOrdTaskFileParser>(
+        m_userData ? m_userData->getApiType() : 0, [this] { return m_service->getNextSubTaskID(); });
+    SchedOrdTaskFileReader::Result lines = SchedOrdTaskFileReader::readLines(
+        stream, [this](int lineNumber, const QString& line, std::string& message, SchedOrdSubTaskField& subTask) {
+            return parseTaskFileLine(lineNumber, line, message, subTask);
+        });
+    m_taskFileParser.reset();
+    return lines;
+}
+
+bool SchedOrd_TableMainTaskWid::parseTaskFileLine(int lineNumber, const QString& line, std::string& message,
+                                                  SchedOrdSubTaskField& subTask)
+{
+    return m_taskFileParser->parseLine(lineNumber, line, message, subTask);
+}
+
+bool SchedOrd_TableMainTaskWid::isAllDigits(const std::string& text)
+{
+    return SchedOrdTaskFileParser::isAllDigits(text);
+}
+
+void SchedOrd_TableMainTaskWid::addImportedMainTask(const QString& name, std::vector<SchedOrdSubTaskField> subTasks)
+{
+    std::vector<SchedOrdTaskField> tasks;
+    tasks.push_back(SchedOrdTaskFileReader::buildMainTask(m_service->getNextMainTaskID(), name, std::move(subTasks)));
+    const int mainTaskId = tasks.front().MainTaskID;
+    m_service->AddMainTasks(tasks);
+    if (gWM->autoStartImportedTask)
+        m_service->StartMainTasks({mainTaskId});
+}
+
+void SchedOrd_TableMainTaskWid::reportImport(int imported, int failed, const std::string& errorText)
+{
+    const QString summary = tr("文件批量导入定时单任务。成功") + QString::number(imported) + tr("条，失败")
+        + QString::number(failed) + tr("条。");
+    gWM->popupMsgBoxInfo(summary, this, Util::Str2QStr(errorText));
+    WindowManager::LogStgy(summary, kImportLogType, spdlog::level::info);
 }
 
 void SchedOrd_TableMainTaskWid::on_pushButton_schedord_maintask_refresh_clicked()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SchedOrdTaskFileReader.h"
 #include "TableBtnInfo.h"
 
 #include <QList>
@@ -7,14 +8,14 @@
 #include <QWidget>
 
 #include <memory>
+#include <string>
 #include <unordered_set>
 #include <vector>
 
+class QTextStream;
+
 namespace Ui {
 class SchedOrd_TableMainTaskWid;
-}
-namespace VELMSCHEDORDAPI {
-struct SchedOrdTaskField;
 }
 
 class MyHeaderViewWithCheckbox;
@@ -28,6 +29,7 @@ class MyItemDelegateSO;
 class MySFProxyModelSOMainTask;
 class MyTableModelSO;
 class MyTableViewSO;
+class SchedOrdTaskFileParser;
 class TableHeaderSchedOrdMainTask;
 
 // The upper half of the task monitor: one row per main task, with start, pause, delete, import,
@@ -63,6 +65,12 @@ private:
     void reloadAll();
     void deleteTaskRecords();
     VELMSCHEDORDAPI::SchedOrdTaskField* findTask(int mainTaskId) const;
+    SchedOrdTaskFileReader::Result readTaskFile(QTextStream& stream);
+    bool parseTaskFileLine(int lineNumber, const QString& line, std::string& message,
+                           VELMSCHEDORDAPI::SchedOrdSubTaskField& subTask);
+    static bool isAllDigits(const std::string& text);
+    void addImportedMainTask(const QString& name, std::vector<VELMSCHEDORDAPI::SchedOrdSubTaskField> subTasks);
+    void reportImport(int imported, int failed, const std::string& errorText);
 
     static constexpr int RowHeight = 23;
 
@@ -78,6 +86,8 @@ private:
     MyItemDelegateSO* m_delegate = nullptr;
     MyTableModelSO* m_model = nullptr;
     MySFProxyModelSOMainTask* m_proxy = nullptr;
+    // Lives only while a file is being imported: it takes the date of that import.
+    std::unique_ptr<SchedOrdTaskFileParser> m_taskFileParser;
 };
 
 } // namespace Velm_Space

@@ -23,6 +23,11 @@ QTextCodec* gbkCodec()
 
 } // namespace
 
+QTextCodec* Util::GetLocalCodec()
+{
+    return gbkCodec();
+}
+
 QString Util::Str2QStr(const std::string& text)
 {
     return gbkCodec()->toUnicode(text.data(), static_cast<int>(text.size()));

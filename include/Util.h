@@ -8,6 +8,7 @@
 #include <string>
 
 class QComboBox;
+class QTextCodec;
 
 // Conversions and display texts shared by every module of the host.
 class VELM_BASE_EXPORT Util
@@ -16,6 +17,9 @@ public:
     // Record strings are GBK on every system, whatever the machine's locale.
     static QString Str2QStr(const std::string& text);
     static std::string QStr2str(const QString& text);
+    // The host's local 8-bit code page (GBK, as on the trading desks, whatever the machine's
+    // locale): the codec of the two conversions above and of task files that are not UTF-8.
+    static QTextCodec* GetLocalCodec();
 
     // "<code>.<SH|SZ|BJ>" (another exchange code gives "<code>.<code char>").
     static QString GetSecurityKey(QString securityID, char exchangeID);
