@@ -1,5 +1,7 @@
 #include "DemoRunner.h"
 
+#include "FileDialogDriver.h"
+
 #include "ISubModuleWid.h"
 #include "MyCompleterEdit.h"
 #include "SchedOrdCodes.h"
@@ -13,6 +15,7 @@
 #include <QMouseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QSet>
@@ -168,7 +171,7 @@ void DemoRunner::enterNextOrder()
     if (m_nextOrder == m_orders.size()) {
         QTimer::singleShot(500, this, [this] {
             saveScreenshot(QStringLiteral("02_orders_entered.png"));
-            modifyWaitingOrder();
+            importBasket();
         });
         return;
     }
@@ -229,6 +232,45 @@ void DemoRunner::insertOrder(const DemoOrder& order)
                  enterNextOrder();
              },
              [this, order] { fail(QStringLiteral("报单“%1”未生成定时委托任务").arg(order.purpose)); });
+}
+
+// Imports the sample basket through the 导入 button, answering the file dialog as a trader would.
+void DemoRunner::importBasket()
+{
+    auto* import = m_window ? m_window->findChild<QAbstractButton*>(QStringLiteral("pushButton_schedord_maintask_import"))
+                            : nullptr;
+    const QString path = QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/../../samples"))
+                             .absoluteFilePath(QStringLiteral("basket_utf8.csv"));
+    if (!import || !QFileInfo::exists(path)) {
+        print(QStringLiteral("跳过导入：没有导入按钮或样例文件 %1").arg(path));
+        modifyWaitingOrder();
+        return;
+    }
+    m_importedTaskName = QFileInfo(path).baseName();
+    print(QStringLiteral("导入：点击“导 入”，在文件对话框中选择 %1").arg(path));
+    new VelmTest::FileDialogDriver(path, this);
+    // The click returns only after the import; posted, so that this step returns at once.
+    QTimer::singleShot(0, import, &QAbstractButton::click);
+    waitThen([this] { return mainTableShowsImport(); }, kStepTimeoutMs * 2,
+             [this] {
+                 saveScreenshot(QStringLiteral("02a_basket_imported.png"));
+                 modifyWaitingOrder();
+             },
+             [this] { fail(QStringLiteral("导入的任务没有出现在母任务表中")); });
+}
+
+bool DemoRunner::mainTableShowsImport() const
+{
+    const QTableView* mainTasks = table("tableview_SO_monitorMainTask");
+    if (!mainTasks)
+        return false;
+    const int nameColumn = columnTitled(mainTasks, QStringLiteral("母任务名称"));
+    const QAbstractItemModel* model = mainTasks->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (model->index(row, nameColumn).data().toString() == m_importedTaskName)
+            return true;
+    }
+    return false;
 }
 
 void DemoRunner::modifyWaitingOrder()
@@ -406,16 +448,22 @@ bool DemoRunner::tablesShowAllFired() const
     const QTableView* subTasks = table("tableview_SO_monitorSubTask");
     if (!subTasks)
         return false;
+    const int idColumn = columnTitled(subTasks, QStringLiteral("母任务号"));
     const int triggerColumn = columnTitled(subTasks, QStringLiteral("触发状态"));
     const QAbstractItemModel* model = subTasks->model();
-    if (triggerColumn < 0 || model->rowCount() != m_orders.size())
+    if (idColumn < 0 || triggerColumn < 0)
         return false;
+    int shown = 0;
     for (int row = 0; row < model->rowCount(); ++row) {
+        const int mainTaskId = model->index(row, idColumn).data().toString().mid(1).toInt();
+        if (!m_mainTaskIds.contains(mainTaskId))
+            continue;
         const QString trigger = model->index(row, triggerColumn).data().toString();
         if (trigger.isEmpty() || trigger == QLatin1String("未触发"))
             return false;
+        ++shown;
     }
-    return true;
+    return shown == m_orders.size();
 }
 
 bool DemoRunner::allTasksFired() const

@@ -58,6 +58,8 @@ private:
     void enterNextOrder();
     void chooseSecurity(const DemoOrder& order);
     void insertOrder(const DemoOrder& order);
+    void importBasket();
+    bool mainTableShowsImport() const;
     void modifyWaitingOrder();
     bool clickModifyButton(int mainTaskId, int subTaskId);
     void driveModifyDialog(QWidget* dialog);
@@ -92,6 +94,7 @@ private:
     QSet<int> m_taskIdsBeforeInsert;
     QVector<int> m_mainTaskIds;
     Modification m_modification;
+    QString m_importedTaskName;
 
     QTimer* m_pollTimer = nullptr;
     QDeadlineTimer m_waitDeadline;
