@@ -6,6 +6,7 @@
 #include "MySFProxyModelSOMainTask.h"
 #include "MyTableModelSO.h"
 #include "MyTableViewSO.h"
+#include "SchedOrdMonitorTable.h"
 #include "SchedOrdCodes.h"
 #include "SchedOrdTaskField.h"
 #include "SchedOrdTaskFileParser.h"
@@ -34,7 +35,6 @@ namespace Velm_Space {
 
 namespace {
 
-constexpr int kCentred = Qt::AlignHCenter | Qt::AlignVCenter;
 // The strategy log's type for task-file imports.
 constexpr int kImportLogType = 6;
 
@@ -87,18 +87,8 @@ void SchedOrd_TableMainTaskWid::initTable()
     m_view->setObjectName(QStringLiteral("tableview_SO_monitorMainTask"));
 
     m_header = new MyHeaderViewWithCheckbox(Qt::Horizontal, this);
-    m_header->setObjectName(QStringLiteral("hHeader_SO_monitorMainTask"));
-    m_header->setFixedHeight(RowHeight);
-    m_header->setHighlightSections(false);
-    m_header->setSectionsClickable(true);
-    m_header->setSortIndicatorShown(true);
-    m_view->setHorizontalHeader(m_header);
-
-    QHeaderView* vertical = m_view->verticalHeader();
-    vertical->setObjectName(QStringLiteral("vHeader_SO_monitorMainTask"));
-    vertical->setSectionResizeMode(QHeaderView::Fixed);
-    vertical->setDefaultSectionSize(RowHeight);
-    vertical->setMinimumWidth(20);
+    SchedOrdMonitorTable::configureHeaders(m_view, m_header, QStringLiteral("hHeader_SO_monitorMainTask"),
+                                           QStringLiteral("vHeader_SO_monitorMainTask"));
 
     m_model = new MyTableModelSO(QStringLiteral("THSchedOrdMainTask"), m_accountId, this);
     m_model->setColumnOffset(1);
@@ -110,13 +100,7 @@ void SchedOrd_TableMainTaskWid::initTable()
     m_delegate = new MyItemDelegateSO(this);
     m_view->setItemDelegate(m_delegate);
 
-    m_view->setFocusPolicy(Qt::NoFocus);
-    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_view->setSelectionMode(QAbstractItemView::NoSelection);
-    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_view->setAttribute(Qt::WA_MouseTracking);
-    m_view->viewport()->setMouseTracking(true);
-    m_view->setSortingEnabled(true);
+    SchedOrdMonitorTable::configureBehaviour(m_view);
 
     connect(m_header, &MyHeaderViewWithCheckbox::signalHeaderMouseReleaseCheckStateChanged, this,
             &SchedOrd_TableMainTaskWid::slotHeaderCheckStateChanged);
@@ -131,28 +115,7 @@ void SchedOrd_TableMainTaskWid::initTableModel()
 {
     m_columns = m_tableHeader->getShowColumns();
 
-    QStringList titles{QString()};
-    QList<int> alignments{kCentred};
-    for (const ColProperty* column : qAsConst(m_columns)) {
-        titles.append(column->title);
-        alignments.append(static_cast<int>(column->alignment));
-    }
-    titles.append(QStringLiteral("hiddenColumnm"));
-    alignments.append(kCentred);
-
-    m_model->setHorizontalHeaderList(titles);
-    m_model->setHeader(m_tableHeader.get(), m_columns);
-    m_model->setAlignment(alignments);
-    m_proxy->setListColProperty(m_columns);
-    m_proxy->setSourceModel(m_model);
-    m_proxy->setSortRole(Qt::UserRole);
-    m_proxy->resetModel();
-    m_view->setModel(m_proxy);
-    m_view->setItemDelegate(m_delegate);
-    m_view->clearColumnButtons();
-
-    m_delegate->setCheckColumn(0);
-    m_delegate->clearColumnButtons();
+    SchedOrdMonitorTable::applyColumnSet(m_tableHeader.get(), m_columns, m_model, m_proxy, m_view, m_delegate);
     for (int i = 0; i < m_columns.size(); ++i) {
         const int column = i + 1;
         switch (m_columns[i]->id) {
@@ -170,17 +133,7 @@ void SchedOrd_TableMainTaskWid::initTableModel()
         }
     }
 
-    m_header->setMinimumSectionSize(RowHeight);
-    m_header->setSectionResizeMode(0, QHeaderView::Fixed);
-    m_view->setColumnWidth(0, RowHeight);
-    const int columnCount = m_model->columnCount();
-    for (int i = 0; i < columnCount; ++i) {
-        m_view->showColumn(i);
-        if (i >= 1 && i <= m_columns.size())
-            m_view->setColumnWidth(i, m_columns[i - 1]->width);
-    }
-    m_view->hideColumn(columnCount - 1);
-    m_view->sortByColumn(columnCount - 1, Qt::AscendingOrder);
+    SchedOrdMonitorTable::layOutColumns(m_view, m_header, m_columns, m_model->columnCount());
 }
 
 void SchedOrd_TableMainTaskWid::initConnections()
@@ -358,31 +311,14 @@ void SchedOrd_TableMainTaskWid::slotTimerRefreshTimeOut()
 
 void SchedOrd_TableMainTaskWid::slotHeaderCheckStateChanged(bool isChecked)
 {
-    const int state = isChecked ? Qt::Checked : Qt::Unchecked;
-    const int rows = m_proxy->rowCount();
-    for (int row = 0; row < rows; ++row)
-        m_proxy->setData(m_proxy->index(row, 0), state, Qt::CheckStateRole);
+    SchedOrdMonitorTable::setVisibleRowsChecked(m_proxy, isChecked);
 }
 
 void SchedOrd_TableMainTaskWid::slotTableCheckStateChanged()
 {
     if (!m_proxy)
         return;
-    int checked = 0;
-    int unchecked = 0;
-    const int rows = m_proxy->rowCount();
-    for (int row = 0; row < rows && (checked == 0 || unchecked == 0); ++row) {
-        if (m_proxy->index(row, 0).data(Qt::CheckStateRole).toBool())
-            ++checked;
-        else
-            ++unchecked;
-    }
-    int state = Qt::Unchecked;
-    if (checked > 0 && unchecked > 0)
-        state = Qt::PartiallyChecked;
-    else if (checked > 0)
-        state = Qt::Checked;
-    m_proxy->setHeaderData(0, Qt::Horizontal, state, Qt::CheckStateRole);
+    m_proxy->setHeaderData(0, Qt::Horizontal, SchedOrdMonitorTable::visibleRowsCheckState(m_proxy), Qt::CheckStateRole);
 }
 
 void SchedOrd_TableMainTaskWid::slotRtnMainTaskAdded(int maintaskID)

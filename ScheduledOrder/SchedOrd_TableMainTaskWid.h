@@ -72,8 +72,6 @@ private:
     void addImportedMainTask(const QString& name, std::vector<VELMSCHEDORDAPI::SchedOrdSubTaskField> subTasks);
     void reportImport(int imported, int failed, const std::string& errorText);
 
-    static constexpr int RowHeight = 23;
-
     Ui::SchedOrd_TableMainTaskWid* ui;
     int m_accountId;
     UserData* m_userData;

@@ -73,8 +73,6 @@ private:
     void showSubTaskDetails(const VELMSCHEDORDAPI::SchedOrdSubTaskField& subTask);
     QString subTaskDetailsText(const VELMSCHEDORDAPI::SchedOrdSubTaskField& subTask) const;
 
-    static constexpr int RowHeight = 23;
-
     Ui::SchedOrd_TableSubTaskWid* ui;
     int m_accountId;
     UserData* m_userData;
