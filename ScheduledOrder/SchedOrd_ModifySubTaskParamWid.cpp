@@ -26,8 +26,6 @@ namespace {
 
 constexpr int kNotFoundLabelMs = 1000;
 constexpr int kMinSecurityKeyLength = 3;
-constexpr int kTickFloat = 1;
-constexpr int kPercentFloat = 2;
 constexpr double kFloatEpsilon = 0.000001;
 const char* const kTimeFormat = "hh:mm:ss";
 
@@ -67,7 +65,7 @@ SchedOrd_ModifySubTaskParamWid::~SchedOrd_ModifySubTaskParamWid()
     delete ui;
 }
 
-SchedOrd_ModifySubTaskParamWid::PriceSide SchedOrd_ModifySubTaskParamWid::buySide() const
+SchedOrdPriceSide SchedOrd_ModifySubTaskParamWid::buySide() const
 {
     return {ui->widget_SO_MST_BuyPriceGear,       ui->comboBox_SO_MST_BuyPriceGear,
             ui->widget_SO_MST_BuyCustomPrice,     ui->doubleSpinBox_SO_MST_BuyCustomPrice,
@@ -76,7 +74,7 @@ SchedOrd_ModifySubTaskParamWid::PriceSide SchedOrd_ModifySubTaskParamWid::buySid
             ui->doubleSpinBox_SO_MST_BuyFloat_Percentage, ui->pushButton_SO_MST_BuyFloat_Unit};
 }
 
-SchedOrd_ModifySubTaskParamWid::PriceSide SchedOrd_ModifySubTaskParamWid::sellSide() const
+SchedOrdPriceSide SchedOrd_ModifySubTaskParamWid::sellSide() const
 {
     return {ui->widget_SO_MST_SellPriceGear,       ui->comboBox_SO_MST_SellPriceGear,
             ui->widget_SO_MST_SellCustomPrice,     ui->doubleSpinBox_SO_MST_SellCustomPrice,
@@ -85,7 +83,7 @@ SchedOrd_ModifySubTaskParamWid::PriceSide SchedOrd_ModifySubTaskParamWid::sellSi
             ui->doubleSpinBox_SO_MST_SellFloat_Percentage, ui->pushButton_SO_MST_SellFloat_Unit};
 }
 
-SchedOrd_ModifySubTaskParamWid::PriceSide SchedOrd_ModifySubTaskParamWid::sideInUse() const
+SchedOrdPriceSide SchedOrd_ModifySubTaskParamWid::sideInUse() const
 {
     return m_sideMode == SellSide ? sellSide() : buySide();
 }
@@ -119,8 +117,8 @@ void SchedOrd_ModifySubTaskParamWid::initDialog()
     ui->pushButton_SO_MST_bottom_help->hide();
     ui->label_SO_MST_SecurityName->clear();
 
-    fillGearComboBox(ui->comboBox_SO_MST_BuyPriceGear, SchedOrdPriceGear::buyGearOrder());
-    fillGearComboBox(ui->comboBox_SO_MST_SellPriceGear, SchedOrdPriceGear::sellGearOrder());
+    buySide().fillGears(SchedOrdPriceGear::buyGearOrder());
+    sellSide().fillGears(SchedOrdPriceGear::sellGearOrder());
     connect(ui->comboBox_SO_MST_BuyPriceGear, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &SchedOrd_ModifySubTaskParamWid::slot_BuyPriceGearChanged);
     connect(ui->comboBox_SO_MST_SellPriceGear, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
@@ -130,28 +128,16 @@ void SchedOrd_ModifySubTaskParamWid::initDialog()
 
     ui->checkBox_SO_MST_UpperLimit->setChecked(true);
     ui->checkBox_SO_MST_LowerLimit->setChecked(true);
-    setSign(ui->pushButton_SO_MST_BuyFloat_PN, true);
-    setSign(ui->pushButton_SO_MST_SellFloat_PN, false);
-    for (const PriceSide& side : {buySide(), sellSide()}) {
-        side.unit->setText(Util::ParseOrderInsertPriceFloatType(kTickFloat));
-        side.unit->setProperty(PropertyPriceFloatType, kTickFloat);
-        side.tick->show();
-        side.percentage->hide();
-        side.tick->setValue(0);
-        side.percentage->setValue(0.0);
-    }
+    buySide().setSign(true);
+    sellSide().setSign(false);
+    for (const SchedOrdPriceSide& side : {buySide(), sellSide()})
+        side.applyUnit(SchedOrdPriceSide::TickFloat);
 
-    selectGear(ui->comboBox_SO_MST_BuyPriceGear, SchedOrdPriceGear::Ask1);
-    selectGear(ui->comboBox_SO_MST_SellPriceGear, SchedOrdPriceGear::Bid1);
+    buySide().selectGear(SchedOrdPriceGear::Ask1);
+    sellSide().selectGear(SchedOrdPriceGear::Bid1);
     ui->timeEdit_SO_MST_ScheduledTime->setTime(openingTime());
 
     restyleComboBoxes();
-}
-
-void SchedOrd_ModifySubTaskParamWid::fillGearComboBox(QComboBox* comboBox, const QVector<int>& gears)
-{
-    for (const int gear : gears)
-        comboBox->addItem(Util::ParseOrderInsertPriceType(gear), gear);
 }
 
 void SchedOrd_ModifySubTaskParamWid::restyleComboBoxes()
@@ -163,11 +149,6 @@ void SchedOrd_ModifySubTaskParamWid::restyleComboBoxes()
     }
 }
 
-void SchedOrd_ModifySubTaskParamWid::selectGear(QComboBox* comboBox, int gear)
-{
-    comboBox->setCurrentIndex(comboBox->findData(gear));
-}
-
 void SchedOrd_ModifySubTaskParamWid::setSubTask(const SchedOrdSubTaskField* stored, SchedOrdSubTaskField* edited,
                                                 bool* confirmed)
 {
@@ -175,18 +156,6 @@ void SchedOrd_ModifySubTaskParamWid::setSubTask(const SchedOrdSubTaskField* stor
     m_editedSubTask = edited;
     m_confirmed = confirmed;
     resetForm();
-}
-
-void SchedOrd_ModifySubTaskParamWid::resetPriceSide(const PriceSide& side, int gear)
-{
-    selectGear(side.gear, gear);
-    side.customPrice->setValue(0.0);
-    side.customPriceUnit->setText(QStringLiteral("-"));
-    setSign(side.sign, true);
-    side.tick->setValue(0);
-    side.percentage->setValue(0.0);
-    if (isOnUnit(side, kPercentFloat))
-        switchUnit(side);
 }
 
 void SchedOrd_ModifySubTaskParamWid::resetForm()
@@ -200,8 +169,8 @@ void SchedOrd_ModifySubTaskParamWid::resetForm()
             creditKind->setCurrentIndex(0);
     }
 
-    resetPriceSide(buySide(), SchedOrdPriceGear::Ask1);
-    resetPriceSide(sellSide(), SchedOrdPriceGear::Bid1);
+    buySide().reset(SchedOrdPriceGear::Ask1);
+    sellSide().reset(SchedOrdPriceGear::Bid1);
 
     ui->lineEdit_SO_MST_MaxVolume->clear();
     ui->label_SO_MST_MaxVolume_Unit->clear();
@@ -215,7 +184,7 @@ void SchedOrd_ModifySubTaskParamWid::resetForm()
 void SchedOrd_ModifySubTaskParamWid::clearSecurity()
 {
     ui->label_SO_MST_SecurityName->clear();
-    for (const PriceSide& side : {buySide(), sellSide()}) {
+    for (const SchedOrdPriceSide& side : {buySide(), sellSide()}) {
         side.customPrice->setValue(0.0);
         side.customPriceUnit->setText(QStringLiteral("-"));
     }
@@ -255,8 +224,8 @@ void SchedOrd_ModifySubTaskParamWid::loadSecurityKey(const QString& securityKey)
 void SchedOrd_ModifySubTaskParamWid::applySideMode(int mode)
 {
     const bool buy = mode == BuySide;
-    const PriceSide shown = buy ? buySide() : sellSide();
-    const PriceSide hidden = buy ? sellSide() : buySide();
+    const SchedOrdPriceSide shown = buy ? buySide() : sellSide();
+    const SchedOrdPriceSide hidden = buy ? sellSide() : buySide();
     shown.gearRow->show();
     shown.floatRow->show();
     hidden.gearRow->hide();
@@ -283,7 +252,7 @@ void SchedOrd_ModifySubTaskParamWid::showSecurityDetails()
 
     const int decimals = m_userData->GetPriceDecimalsByKey(m_securityKey);
     const QString currency = m_security.IsHKD ? tr("港元") : tr("元");
-    for (const PriceSide& side : {buySide(), sellSide()}) {
+    for (const SchedOrdPriceSide& side : {buySide(), sellSide()}) {
         side.customPrice->setDecimals(decimals);
         side.customPrice->setSingleStep(m_security.PriceTick);
         side.customPriceUnit->setText(currency);
@@ -296,25 +265,25 @@ void SchedOrd_ModifySubTaskParamWid::showSecurityDetails()
     ui->lineEdit_SO_MST_MaxVolume->setToolTip(QString());
 }
 
-void SchedOrd_ModifySubTaskParamWid::loadOrderParameters(const PriceSide& side)
+void SchedOrd_ModifySubTaskParamWid::loadOrderParameters(const SchedOrdPriceSide& side)
 {
     const SchedOrdSubTaskField& stored = *m_storedSubTask;
     side.gear->setCurrentIndex(-1);
     const int gear = SchedOrdPriceGear::fromPriceType(stored.PriceType);
     if (gear >= 0)
-        selectGear(side.gear, gear);
+        side.selectGear(gear);
     side.customPrice->setValue(stored.OrderPrice);
-    setSign(side.sign, stored.PriceFloatValue > -kFloatEpsilon);
+    side.setSign(stored.PriceFloatValue > -kFloatEpsilon);
 
     const double shift = std::fabs(stored.PriceFloatValue);
     if (stored.PriceFloatType == VELMSCHEDORDAPI::PriceFloatType::Tick) {
-        if (isOnUnit(side, kPercentFloat))
-            switchUnit(side);
+        if (side.unitType() == SchedOrdPriceSide::PercentFloat)
+            side.switchUnit();
         // A fractional tick cannot be shown; it is cut, and confirming then counts as a change.
         side.tick->setValue(static_cast<int>(shift));
     } else if (stored.PriceFloatType == VELMSCHEDORDAPI::PriceFloatType::Percent) {
-        if (isOnUnit(side, kTickFloat))
-            switchUnit(side);
+        if (side.unitType() == SchedOrdPriceSide::TickFloat)
+            side.switchUnit();
         side.percentage->setValue(shift);
     }
 
@@ -328,68 +297,33 @@ void SchedOrd_ModifySubTaskParamWid::loadOrderParameters(const PriceSide& side)
 void SchedOrd_ModifySubTaskParamWid::slot_BuyPriceGearChanged(int index)
 {
     Q_UNUSED(index)
-    applyGearRows(buySide());
+    buySide().showRowsForGear();
 }
 
 void SchedOrd_ModifySubTaskParamWid::slot_SellPriceGearChanged(int index)
 {
     Q_UNUSED(index)
-    applyGearRows(sellSide());
-}
-
-void SchedOrd_ModifySubTaskParamWid::applyGearRows(const PriceSide& side)
-{
-    const bool custom = SchedOrdPriceGear::showsCustomPrice(side.gear->currentData().toInt());
-    side.customPriceRow->setVisible(custom);
-    side.floatRow->setVisible(!custom);
-}
-
-void SchedOrd_ModifySubTaskParamWid::setSign(QPushButton* sign, bool positive)
-{
-    sign->setProperty(PropertyIsPositive, positive);
-    sign->setText(positive ? tr("向上") : tr("向下"));
+    sellSide().showRowsForGear();
 }
 
 void SchedOrd_ModifySubTaskParamWid::on_pushButton_SO_MST_BuyFloat_PN_clicked()
 {
-    QPushButton* sign = ui->pushButton_SO_MST_BuyFloat_PN;
-    setSign(sign, !sign->property(PropertyIsPositive).toBool());
+    buySide().toggleSign();
 }
 
 void SchedOrd_ModifySubTaskParamWid::on_pushButton_SO_MST_SellFloat_PN_clicked()
 {
-    QPushButton* sign = ui->pushButton_SO_MST_SellFloat_PN;
-    setSign(sign, !sign->property(PropertyIsPositive).toBool());
-}
-
-bool SchedOrd_ModifySubTaskParamWid::isOnUnit(const PriceSide& side, int floatType) const
-{
-    return side.unit->property(PropertyPriceFloatType).toInt() == floatType;
-}
-
-void SchedOrd_ModifySubTaskParamWid::switchUnit(const PriceSide& side)
-{
-    int type = side.unit->property(PropertyPriceFloatType).toInt();
-    if (type == kTickFloat)
-        type = kPercentFloat;
-    else if (type == kPercentFloat)
-        type = kTickFloat;
-    side.unit->setProperty(PropertyPriceFloatType, type);
-    side.unit->setText(Util::ParseOrderInsertPriceFloatType(type));
-    side.tick->setVisible(type == kTickFloat);
-    side.percentage->setVisible(type != kTickFloat);
-    side.tick->setValue(0);
-    side.percentage->setValue(0.0);
+    sellSide().toggleSign();
 }
 
 void SchedOrd_ModifySubTaskParamWid::on_pushButton_SO_MST_BuyFloat_Unit_clicked()
 {
-    switchUnit(buySide());
+    buySide().switchUnit();
 }
 
 void SchedOrd_ModifySubTaskParamWid::on_pushButton_SO_MST_SellFloat_Unit_clicked()
 {
-    switchUnit(sellSide());
+    sellSide().switchUnit();
 }
 
 void SchedOrd_ModifySubTaskParamWid::on_pushButton_SO_MST_bottom_help_clicked()
@@ -417,21 +351,15 @@ void SchedOrd_ModifySubTaskParamWid::on_pushButton_SO_MST_bottom_OK_clicked()
 
 void SchedOrd_ModifySubTaskParamWid::writeFormInto(SchedOrdSubTaskField& subTask)
 {
-    const PriceSide side = sideInUse();
+    const SchedOrdPriceSide side = sideInUse();
     subTask.Direction = m_sideMode == SellSide ? sellDirectionCode() : buyDirectionCode();
-    const int gear = side.gear->currentIndex() < 0 ? -1 : side.gear->currentData().toInt();
-    subTask.PriceType = SchedOrdPriceGear::toPriceType(gear);
+    subTask.PriceType = SchedOrdPriceGear::toPriceType(side.currentGear());
     subTask.OrderPrice = side.customPrice->value();
 
-    double shift = 0.0;
-    if (isOnUnit(side, kTickFloat)) {
-        subTask.PriceFloatType = VELMSCHEDORDAPI::PriceFloatType::Tick;
-        shift = side.tick->value();
-    } else {
-        subTask.PriceFloatType = VELMSCHEDORDAPI::PriceFloatType::Percent;
-        shift = side.percentage->value();
-    }
-    subTask.PriceFloatValue = side.sign->property(PropertyIsPositive).toBool() ? shift : -shift;
+    const bool ticks = side.unitType() == SchedOrdPriceSide::TickFloat;
+    subTask.PriceFloatType = ticks ? VELMSCHEDORDAPI::PriceFloatType::Tick : VELMSCHEDORDAPI::PriceFloatType::Percent;
+    const double shift = ticks ? side.tick->value() : side.percentage->value();
+    subTask.PriceFloatValue = side.isPositive() ? shift : -shift;
 
     subTask.TargetVolume = ui->spinBox_SO_MST_VolumeOriginal->value();
     subTask.OrderVolume = 0;

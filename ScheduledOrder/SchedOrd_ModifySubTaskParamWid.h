@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ISubModuleDlg.h"
+#include "SchedOrdPriceSide.h"
 #include "SecurityInfo.h"
 
 #include <QString>
@@ -76,8 +77,8 @@ protected:
     bool* m_confirmed = nullptr;
     int m_sideMode = BuySide;
 
-    static constexpr const char* PropertyIsPositive = "IsPositive";
-    static constexpr const char* PropertyPriceFloatType = "PriceFloatType";
+    static constexpr const char* PropertyIsPositive = SchedOrdPriceSide::PropertyIsPositive;
+    static constexpr const char* PropertyPriceFloatType = SchedOrdPriceSide::PropertyPriceFloatType;
     static constexpr int CreditCollateralBuy = 1;
     static constexpr int CreditFinancedBuy = 2;
     static constexpr int CreditOtherBuy = 3;
@@ -89,38 +90,18 @@ protected:
     SecurityInfo m_security;
 
 private:
-    // The widgets of one side (buy or sell) of the price rule.
-    struct PriceSide {
-        QWidget* gearRow;
-        QComboBox* gear;
-        QWidget* customPriceRow;
-        QDoubleSpinBox* customPrice;
-        QLabel* customPriceUnit;
-        QWidget* floatRow;
-        QPushButton* sign;
-        QSpinBox* tick;
-        QDoubleSpinBox* percentage;
-        QPushButton* unit;
-    };
-    PriceSide buySide() const;
-    PriceSide sellSide() const;
-    PriceSide sideInUse() const;
+    SchedOrdPriceSide buySide() const;
+    SchedOrdPriceSide sellSide() const;
+    SchedOrdPriceSide sideInUse() const;
 
-    void fillGearComboBox(QComboBox* comboBox, const QVector<int>& gears);
     void restyleComboBoxes();
-    void selectGear(QComboBox* comboBox, int gear);
-    void applyGearRows(const PriceSide& side);
-    void setSign(QPushButton* sign, bool positive);
-    void switchUnit(const PriceSide& side);
-    bool isOnUnit(const PriceSide& side, int floatType) const;
-    void resetPriceSide(const PriceSide& side, int gear);
     void resetForm();
     void clearSecurity();
     void loadSecurityKey(const QString& securityKey);
     void showNotFoundForAMoment();
     void applySideMode(int mode);
     void showSecurityDetails();
-    void loadOrderParameters(const PriceSide& side);
+    void loadOrderParameters(const SchedOrdPriceSide& side);
     void writeFormInto(VELMSCHEDORDAPI::SchedOrdSubTaskField& subTask);
     bool differsFromStored(const VELMSCHEDORDAPI::SchedOrdSubTaskField& subTask) const;
 };

@@ -29,8 +29,6 @@ constexpr int kNotFoundLabelMs = 1000;
 constexpr int kCompleterWidth = 90;
 constexpr int kMinSecurityKeyLength = 3;
 constexpr int kMinShareholderIdLength = 4;
-constexpr int kTickFloat = 1;
-constexpr int kPercentFloat = 2;
 
 // Copies at most capacity - 1 characters, so the field stays NUL-terminated.
 void copyText(char* field, size_t capacity, const QByteArray& text)
@@ -75,7 +73,7 @@ SchedOrd_SingleOrderInsertWid::~SchedOrd_SingleOrderInsertWid()
     delete ui;
 }
 
-SchedOrd_SingleOrderInsertWid::PriceSide SchedOrd_SingleOrderInsertWid::buySide() const
+SchedOrdPriceSide SchedOrd_SingleOrderInsertWid::buySide() const
 {
     return {ui->widget_singleOI_BuyPriceGear,       ui->comboBox_singleOI_BuyPriceGear,
             ui->widget_singleOI_BuyCustomPrice,     ui->doubleSpinBox_singleOI_BuyCustomPrice,
@@ -84,7 +82,7 @@ SchedOrd_SingleOrderInsertWid::PriceSide SchedOrd_SingleOrderInsertWid::buySide(
             ui->doubleSpinBox_singleOI_BuyFloat_Percentage, ui->pushButton_singleOI_BuyFloat_Unit};
 }
 
-SchedOrd_SingleOrderInsertWid::PriceSide SchedOrd_SingleOrderInsertWid::sellSide() const
+SchedOrdPriceSide SchedOrd_SingleOrderInsertWid::sellSide() const
 {
     return {ui->widget_singleOI_SellPriceGear,       ui->comboBox_singleOI_SellPriceGear,
             ui->widget_singleOI_SellCustomPrice,     ui->doubleSpinBox_singleOI_SellCustomPrice,
@@ -141,8 +139,8 @@ void SchedOrd_SingleOrderInsertWid::setUpControls()
     connect(m_completer, &MyCompleterEdit::signalTextComplete, this,
             &SchedOrd_SingleOrderInsertWid::slot_MyCompleterEdit_TextCompleted);
 
-    fillGearComboBox(ui->comboBox_singleOI_BuyPriceGear, SchedOrdPriceGear::buyGearOrder());
-    fillGearComboBox(ui->comboBox_singleOI_SellPriceGear, SchedOrdPriceGear::sellGearOrder());
+    buySide().fillGears(SchedOrdPriceGear::buyGearOrder());
+    sellSide().fillGears(SchedOrdPriceGear::sellGearOrder());
     connect(ui->comboBox_singleOI_BuyPriceGear, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &SchedOrd_SingleOrderInsertWid::slot_BuyPriceGearChanged);
     connect(ui->comboBox_singleOI_SellPriceGear, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
@@ -160,20 +158,14 @@ void SchedOrd_SingleOrderInsertWid::setUpControls()
             &SchedOrd_SingleOrderInsertWid::slot_radiobtn_direction_idClicked);
     slot_radiobtn_direction_idClicked(BuyDirectionId);
 
-    setSign(ui->pushButton_singleOI_BuyFloat_PN, true);
-    setSign(ui->pushButton_singleOI_SellFloat_PN, false);
+    buySide().setSign(true);
+    sellSide().setSign(false);
 
-    for (const PriceSide& side : {buySide(), sellSide()}) {
-        side.unit->setText(Util::ParseOrderInsertPriceFloatType(kTickFloat));
-        side.unit->setProperty(PropertyPriceFloatType, kTickFloat);
-        side.tick->show();
-        side.tick->setValue(0);
-        side.percentage->hide();
-        side.percentage->setValue(0.0);
-    }
+    for (const SchedOrdPriceSide& side : {buySide(), sellSide()})
+        side.applyUnit(SchedOrdPriceSide::TickFloat);
 
-    selectGear(ui->comboBox_singleOI_BuyPriceGear, SchedOrdPriceGear::Ask1);
-    selectGear(ui->comboBox_singleOI_SellPriceGear, SchedOrdPriceGear::Bid1);
+    buySide().selectGear(SchedOrdPriceGear::Ask1);
+    sellSide().selectGear(SchedOrdPriceGear::Bid1);
 
     ui->widget_singleOI_SellPriceGear->hide();
     ui->widget_singleOI_SellCustomPrice->hide();
@@ -186,17 +178,6 @@ void SchedOrd_SingleOrderInsertWid::setUpControls()
         comboBox->setView(new QListView());
         comboBox->installEventFilter(this);
     }
-}
-
-void SchedOrd_SingleOrderInsertWid::fillGearComboBox(QComboBox* comboBox, const QVector<int>& gears)
-{
-    for (int gear : gears)
-        comboBox->addItem(Util::ParseOrderInsertPriceType(gear), gear);
-}
-
-void SchedOrd_SingleOrderInsertWid::selectGear(QComboBox* comboBox, int gear)
-{
-    comboBox->setCurrentIndex(comboBox->findData(gear));
 }
 
 bool SchedOrd_SingleOrderInsertWid::eventFilter(QObject* watched, QEvent* event)
@@ -224,8 +205,8 @@ void SchedOrd_SingleOrderInsertWid::slot_radiobtn_direction_idClicked(int id)
     insert->style()->polish(insert);
     insert->setFont(insert->font());
 
-    const PriceSide shown = buy ? buySide() : sellSide();
-    const PriceSide hidden = buy ? sellSide() : buySide();
+    const SchedOrdPriceSide shown = buy ? buySide() : sellSide();
+    const SchedOrdPriceSide hidden = buy ? sellSide() : buySide();
     shown.gearRow->show();
     shown.floatRow->show();
     hidden.gearRow->hide();
@@ -233,7 +214,7 @@ void SchedOrd_SingleOrderInsertWid::slot_radiobtn_direction_idClicked(int id)
     hidden.customPriceRow->hide();
     showMaxVolumeLabel(id);
     ui->lineEdit_singleOI_MaxVolume->clear();
-    applyGearRows(shown);
+    shown.showRowsForGear();
 
     updateTradeTypeWidgets(id);
     inquiryMaxOrderVolume();
@@ -247,66 +228,33 @@ void SchedOrd_SingleOrderInsertWid::showMaxVolumeLabel(int directionId)
 void SchedOrd_SingleOrderInsertWid::slot_BuyPriceGearChanged(int index)
 {
     Q_UNUSED(index)
-    applyGearRows(buySide());
+    buySide().showRowsForGear();
 }
 
 void SchedOrd_SingleOrderInsertWid::slot_SellPriceGearChanged(int index)
 {
     Q_UNUSED(index)
-    applyGearRows(sellSide());
-}
-
-void SchedOrd_SingleOrderInsertWid::applyGearRows(const PriceSide& side)
-{
-    const bool custom = SchedOrdPriceGear::showsCustomPrice(side.gear->currentData().toInt());
-    side.customPriceRow->setVisible(custom);
-    side.floatRow->setVisible(!custom);
-}
-
-void SchedOrd_SingleOrderInsertWid::setSign(QPushButton* sign, bool positive)
-{
-    sign->setProperty(PropertyIsPositive, positive);
-    sign->setText(positive ? tr("向上") : tr("向下"));
-}
-
-void SchedOrd_SingleOrderInsertWid::toggleSign(QPushButton* sign)
-{
-    setSign(sign, !sign->property(PropertyIsPositive).toBool());
+    sellSide().showRowsForGear();
 }
 
 void SchedOrd_SingleOrderInsertWid::on_pushButton_singleOI_BuyFloat_PN_clicked()
 {
-    toggleSign(ui->pushButton_singleOI_BuyFloat_PN);
+    buySide().toggleSign();
 }
 
 void SchedOrd_SingleOrderInsertWid::on_pushButton_singleOI_SellFloat_PN_clicked()
 {
-    toggleSign(ui->pushButton_singleOI_SellFloat_PN);
-}
-
-void SchedOrd_SingleOrderInsertWid::switchUnit(const PriceSide& side)
-{
-    int type = side.unit->property(PropertyPriceFloatType).toInt();
-    if (type == kTickFloat)
-        type = kPercentFloat;
-    else if (type == kPercentFloat)
-        type = kTickFloat;
-    side.unit->setText(Util::ParseOrderInsertPriceFloatType(type));
-    side.unit->setProperty(PropertyPriceFloatType, type);
-    side.tick->setVisible(type == kTickFloat);
-    side.percentage->setVisible(type != kTickFloat);
-    side.tick->setValue(0);
-    side.percentage->setValue(0.0);
+    sellSide().toggleSign();
 }
 
 void SchedOrd_SingleOrderInsertWid::on_pushButton_singleOI_BuyFloat_Unit_clicked()
 {
-    switchUnit(buySide());
+    buySide().switchUnit();
 }
 
 void SchedOrd_SingleOrderInsertWid::on_pushButton_singleOI_SellFloat_Unit_clicked()
 {
-    switchUnit(sellSide());
+    sellSide().switchUnit();
 }
 
 void SchedOrd_SingleOrderInsertWid::on_pushButton_singleOI_bottom_help_clicked()
@@ -356,7 +304,7 @@ void SchedOrd_SingleOrderInsertWid::slot_MyCompleterEdit_TextCompleted(QString s
 
     const int decimals = m_userData->GetPriceDecimalsByKey(securityKey);
     const QString currency = m_security.IsHKD ? tr("港元") : tr("元");
-    for (const PriceSide& side : {buySide(), sellSide()}) {
+    for (const SchedOrdPriceSide& side : {buySide(), sellSide()}) {
         side.customPrice->setDecimals(decimals);
         side.customPrice->setSingleStep(m_security.PriceTick);
         side.customPriceUnit->setText(currency);
@@ -460,17 +408,12 @@ void SchedOrd_SingleOrderInsertWid::on_pushButton_singleOI_bottom_Insert_clicked
     emit signalSingleOrderInsertBtnClicked();
 }
 
-void SchedOrd_SingleOrderInsertWid::fillPriceFields(const PriceSide& side, SingleOrderEntry& entry) const
+void SchedOrd_SingleOrderInsertWid::fillPriceFields(const SchedOrdPriceSide& side, SingleOrderEntry& entry) const
 {
     entry.PriceGear = side.gear->currentData().toInt();
     entry.CustomPrice = side.customPrice->value();
-    entry.PriceFloatType = side.unit->property(PropertyPriceFloatType).toInt();
-    double shift = 0.0;
-    if (entry.PriceFloatType == kTickFloat)
-        shift = side.tick->value();
-    else if (entry.PriceFloatType == kPercentFloat)
-        shift = side.percentage->value();
-    entry.PriceFloatValue = side.sign->property(PropertyIsPositive).toBool() ? shift : -shift;
+    entry.PriceFloatType = side.unitType();
+    entry.PriceFloatValue = side.signedShift();
 }
 
 SingleOrderEntry SchedOrd_SingleOrderInsertWid::getSingleOrderEntry()
@@ -498,18 +441,6 @@ SingleOrderEntry SchedOrd_SingleOrderInsertWid::getSingleOrderEntry()
     return entry;
 }
 
-void SchedOrd_SingleOrderInsertWid::resetPriceSide(const PriceSide& side, int gear)
-{
-    selectGear(side.gear, gear);
-    side.customPrice->setValue(0.0);
-    side.customPriceUnit->setText(QStringLiteral("-"));
-    setSign(side.sign, true);
-    side.tick->setValue(0);
-    side.percentage->setValue(0.0);
-    if (side.unit->property(PropertyPriceFloatType).toInt() == kPercentFloat)
-        switchUnit(side);
-}
-
 void SchedOrd_SingleOrderInsertWid::on_pushButton_singleOI_bottom_reset_clicked()
 {
     clearSelection();
@@ -520,9 +451,9 @@ void SchedOrd_SingleOrderInsertWid::on_pushButton_singleOI_bottom_reset_clicked(
             creditType->setCurrentIndex(0);
     }
 
-    resetPriceSide(buySide(), SchedOrdPriceGear::Ask1);
+    buySide().reset(SchedOrdPriceGear::Ask1);
     // Unlike the fresh form, a reset leaves the sell side shifting up as well.
-    resetPriceSide(sellSide(), SchedOrdPriceGear::Bid1);
+    sellSide().reset(SchedOrdPriceGear::Bid1);
 
     showMaxVolumeLabel(checkedDirectionId());
     ui->lineEdit_singleOI_MaxVolume->clear();

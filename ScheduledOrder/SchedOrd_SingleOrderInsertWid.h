@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Lev1Quote.h"
+#include "SchedOrdPriceSide.h"
 #include "SecurityInfo.h"
 
 #include <QString>
@@ -84,8 +85,8 @@ protected:
     UserData* m_userData;
     int m_apiType;
 
-    static constexpr const char* PropertyIsPositive = "IsPositive";
-    static constexpr const char* PropertyPriceFloatType = "PriceFloatType";
+    static constexpr const char* PropertyIsPositive = SchedOrdPriceSide::PropertyIsPositive;
+    static constexpr const char* PropertyPriceFloatType = SchedOrdPriceSide::PropertyPriceFloatType;
     static constexpr const char* DirectionNone = "";
     static constexpr const char* DirectionBuy = "buy";
     static constexpr const char* DirectionSell = "sell";
@@ -106,36 +107,16 @@ protected:
     bool m_inquiryArmed;
 
 private:
-    // The widgets of one side (buy or sell) of the price rule.
-    struct PriceSide {
-        QWidget* gearRow;
-        QComboBox* gear;
-        QWidget* customPriceRow;
-        QDoubleSpinBox* customPrice;
-        QLabel* customPriceUnit;
-        QWidget* floatRow;
-        QPushButton* sign;
-        QSpinBox* tick;
-        QDoubleSpinBox* percentage;
-        QPushButton* unit;
-    };
-    PriceSide buySide() const;
-    PriceSide sellSide() const;
+    SchedOrdPriceSide buySide() const;
+    SchedOrdPriceSide sellSide() const;
 
     void setUpControls();
     void connectUserDataSignals();
     void startInquiryTimer();
-    void fillGearComboBox(QComboBox* comboBox, const QVector<int>& gears);
-    void applyGearRows(const PriceSide& side);
-    void toggleSign(QPushButton* sign);
-    void setSign(QPushButton* sign, bool positive);
-    void switchUnit(const PriceSide& side);
-    void resetPriceSide(const PriceSide& side, int gear);
-    void selectGear(QComboBox* comboBox, int gear);
     void clearSelection();
     void takeMarketDataSnapshot();
     bool findQuote(Lev1Quote& quote) const;
-    void fillPriceFields(const PriceSide& side, SingleOrderEntry& entry) const;
+    void fillPriceFields(const SchedOrdPriceSide& side, SingleOrderEntry& entry) const;
     void showMaxVolumeLabel(int directionId);
 };
 
