@@ -52,7 +52,6 @@ private slots:
     void tristateCycles();
     void checkIgnoredWithoutItsConditions_data();
     void checkIgnoredWithoutItsConditions();
-    void emptyButtonListRemovesTheColumn();
     void paintedBackgrounds_data();
     void paintedBackgrounds();
     void viewButtonRectsAndCursor();
@@ -254,17 +253,6 @@ void DelegateTest::checkIgnoredWithoutItsConditions()
     QMouseEvent release = mouse(QEvent::MouseButtonRelease, QPoint(5, 5), Qt::LeftButton);
     QVERIFY(!send(&release, m_model.get(), option, m_model->index(3, kCheckColumn)));
     QCOMPARE(toggled.count(), 0);
-}
-
-void DelegateTest::emptyButtonListRemovesTheColumn()
-{
-    m_delegate->setColumnButtons(kButtonColumn, {{Velm_Space::Modify, QStringLiteral("修改"), QString(), QSize(0, 0)}});
-    m_delegate->setColumnButtons(kButtonColumn, {});
-    QSignalSpy clicked(m_delegate.get(), &MyItemDelegateSO::signalBtnClicked);
-    QMouseEvent release = mouse(QEvent::MouseButtonRelease, QPoint(10, 10), Qt::LeftButton);
-    send(&release, m_model.get(), optionFor(QRect(0, 0, 100, 23)), m_model->index(0, kButtonColumn));
-    QCOMPARE(clicked.count(), 0);
-    QVERIFY(m_delegate->columnButtons(kButtonColumn).isEmpty());
 }
 
 void DelegateTest::paintedBackgrounds_data()

@@ -12,7 +12,6 @@
 #include "VelmTest.h"
 
 #include <QLabel>
-#include <QSplitter>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -90,8 +89,6 @@ void MonitorTest::tabsAndPlaceholders()
         QVERIFY2(label, name);
         QVERIFY2(label->isHidden(), name);
     }
-    auto* splitter = monitor->findChild<QSplitter*>(QStringLiteral("splitter_somonitor"));
-    QCOMPARE(splitter->orientation(), Qt::Vertical);
 }
 
 void MonitorTest::childrenSitInTheirLayouts()
