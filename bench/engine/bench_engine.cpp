@@ -2,6 +2,7 @@
 // with what the OS gives a bare sleep, how fast a burst of 5,000 goes out and how many signals
 // it costs, and what 100,000 stored sub-tasks weigh next to the bare records.
 
+#include "ProcessMemory.h"
 #include "MarketSimulator.h"
 #include "SchedOrdCodes.h"
 #include "SchedOrdTaskTime.h"
@@ -205,20 +206,6 @@ BurstResult burst()
     return result;
 }
 
-// kB of a /proc/self/status field (Linux); -1 elsewhere.
-long statusKb(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(field) + ':';
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').front().toLong();
-    }
-    return -1;
-}
-
 struct MemoryResult {
     long serviceKb = 0;
     long peakKb = 0;
@@ -231,7 +218,7 @@ MemoryResult memory()
     MemoryResult result;
     MarketSimulator market(SecurityCatalogue::instance(), 1);
     SimBroker broker(1);
-    const long before = statusKb("VmRSS");
+    const long before = ProcessMemory::statusKb("VmRSS");
     {
         ServiceScheduledOrder service(1, 1, SecurityCatalogue::instance(), market, broker);
         // Due in an hour: everything sits in the due-time index too.
@@ -247,12 +234,12 @@ MemoryResult memory()
         }
         service.StartMainTasks(ids);
         service.waitForEngineIdle();
-        result.serviceKb = statusKb("VmRSS") - before;
-        result.peakKb = statusKb("VmHWM");
+        result.serviceKb = ProcessMemory::statusKb("VmRSS") - before;
+        result.peakKb = ProcessMemory::statusKb("VmHWM");
     }
-    const long beforeBare = statusKb("VmRSS");
+    const long beforeBare = ProcessMemory::statusKb("VmRSS");
     std::vector<SchedOrdSubTaskField> bare(kStoredSubTasks, makeSub(1, 1, 0));
-    result.bareKb = statusKb("VmRSS") - beforeBare;
+    result.bareKb = ProcessMemory::statusKb("VmRSS") - beforeBare;
     result.bareComputedMb = static_cast<double>(sizeof(SchedOrdSubTaskField)) * kStoredSubTasks / (1024.0 * 1024.0);
     return result;
 }

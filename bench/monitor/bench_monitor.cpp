@@ -6,6 +6,7 @@
 // clock passes their set time. Memory is measured in one child process per window, so that each
 // peak starts from the same heap.
 
+#include "ProcessMemory.h"
 #include "SchedOrdClock.h"
 #include "SchedOrdTaskTime.h"
 #include "SchedOrd_TableSubTaskWid.h"
@@ -111,20 +112,6 @@ void settle()
     }
     // Something keeps posting events: every figure would include an arbitrary part of it.
     fail(QStringLiteral("the event loop never became idle"));
-}
-
-// kB of a /proc/self/status field (Linux); -1 elsewhere.
-long statusKb(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(field) + ':';
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').front().toLong();
-    }
-    return -1;
 }
 
 // ---- the account -------------------------------------------------------------------------------
@@ -821,7 +808,7 @@ int reportMemory(const QString& which)
 {
     Account account = openAccount();
     settle();
-    const long before = statusKb("VmRSS");
+    const long before = ProcessMemory::statusKb("VmRSS");
     std::unique_ptr<QWidget> widget;
     Window window;
     if (which == QLatin1String("table")) {
@@ -834,10 +821,10 @@ int reportMemory(const QString& which)
         window = baselineWindow(baseline);
     }
     expectRows(window, kSubTasks, "opening");
-    const long held = statusKb("VmRSS") - before;
+    const long held = ProcessMemory::statusKb("VmRSS") - before;
     window.refresh->click();
     settle();
-    std::printf("%ld %ld\n", held, statusKb("VmHWM") - before);
+    std::printf("%ld %ld\n", held, ProcessMemory::statusKb("VmHWM") - before);
     return 0;
 }
 

@@ -1,0 +1,21 @@
+#include "ProcessMemory.h"
+
+#include <QByteArray>
+#include <QFile>
+
+namespace ProcessMemory {
+
+long statusKb(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray prefix = QByteArray(field) + ':';
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').front().toLong();
+    }
+    return -1;
+}
+
+} // namespace ProcessMemory
