@@ -1,6 +1,6 @@
 #include "DemoRunner.h"
 
-#include "FileDialogDriver.h"
+#include "DemoFileDialogAnswer.h"
 
 #include "ISubModuleWid.h"
 #include "MyCompleterEdit.h"
@@ -248,7 +248,7 @@ void DemoRunner::importBasket()
     }
     m_importedTaskName = QFileInfo(path).baseName();
     print(QStringLiteral("导入：点击“导 入”，在文件对话框中选择 %1").arg(path));
-    new VelmTest::FileDialogDriver(path, this);
+    new DemoFileDialogAnswer(path, this);
     // The click returns only after the import; posted, so that this step returns at once.
     QTimer::singleShot(0, import, &QAbstractButton::click);
     waitThen([this] { return mainTableShowsImport(); }, kStepTimeoutMs * 2,

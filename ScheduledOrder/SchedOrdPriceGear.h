@@ -1,13 +1,11 @@
 #pragma once
 
-#include "VelmBaseExport.h"
-
 #include <QVector>
 
 namespace VELMSCHEDORDAPI {
 
 // The price-gear codes of the entry form and the modify dialog, and their mapping onto PriceType.
-class VELM_BASE_EXPORT SchedOrdPriceGear
+class SchedOrdPriceGear
 {
 public:
     enum Gear {

@@ -7,12 +7,21 @@
 #include <functional>
 #include <mutex>
 
+class QString;
+
 // The engine's source of time. The engine asks it for "now" and waits through it, so tests can
 // drive time by hand while the real clock waits on the wall clock (a stepped system clock then
 // neither skips nor repeats a due sub-task).
 class VELM_BASE_EXPORT SchedOrdClock
 {
 public:
+    static constexpr int64_t TicksPerSecond = 10000000;
+
+    // The wall clock in ticks, and a tick value as local "%H:%M:%S": the host's own reading of
+    // task times, for its log lines and windows.
+    static int64_t wallClockNow();
+    static QString timeOfDayText(int64_t ticks);
+
     virtual ~SchedOrdClock();
     // Ticks (100 ns) since the epoch.
     virtual int64_t now() const = 0;

@@ -2,7 +2,7 @@
 
 #include "MarketSimulator.h"
 #include "SchedOrdEngine.h"
-#include "SchedOrdTaskTime.h"
+#include "SchedOrdClock.h"
 #include "Util.h"
 
 #include <QMetaType>
@@ -188,7 +188,7 @@ bool ServiceScheduledOrder::ModifyOneSubTask(const SchedOrdSubTaskField& subTask
                             .arg(name, Util::ParseDirection(m_apiType, subTask.Direction),
                                  Util::ParsePriceTypeName(subTask.PriceType))
                             .arg(subTask.TargetVolume)
-                            .arg(SchedOrdTaskTime::toText(subTask.StartTime)));
+                            .arg(SchedOrdClock::timeOfDayText(subTask.StartTime)));
         outbox.subTasksChanged(subTask.MainTaskID, {subTask.SubTaskID});
         outbox.mainTaskChanged(subTask.MainTaskID);
         return true;

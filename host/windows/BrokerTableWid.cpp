@@ -1,6 +1,6 @@
 #include "BrokerTableWid.h"
 
-#include "SchedOrdTaskTime.h"
+#include "SchedOrdClock.h"
 #include "SimBroker.h"
 #include "UserData.h"
 #include "UserDataManager.h"
@@ -135,7 +135,7 @@ void BrokerTableWid::fillOrders()
         appendRow({QString::number(order.OrderID), order.SecurityID, Util::ParseDirection(apiType, order.Direction),
                    QString::number(order.Price, 'f', decimals), QString::number(order.Volume),
                    QString::number(order.TradedVolume), orderStatusText(order.Status), order.StatusMsg,
-                   VELMSCHEDORDAPI::SchedOrdTaskTime::toText(order.InsertTime)});
+                   SchedOrdClock::timeOfDayText(order.InsertTime)});
     }
 }
 
@@ -149,7 +149,7 @@ void BrokerTableWid::fillTrades()
         const int decimals = m_userData->GetPriceDecimalsByKey(trade.SecurityKey);
         appendRow({QString::number(trade.TradeID), QString::number(trade.OrderID), codeOfKey(trade.SecurityKey),
                    Util::ParseDirection(apiType, trade.Direction), QString::number(trade.Price, 'f', decimals),
-                   QString::number(trade.Volume), VELMSCHEDORDAPI::SchedOrdTaskTime::toText(trade.TradeTime)});
+                   QString::number(trade.Volume), SchedOrdClock::timeOfDayText(trade.TradeTime)});
     }
 }
 

@@ -1,6 +1,6 @@
 #include "SchedOrdOutbox.h"
 
-#include "SchedOrdTaskTime.h"
+#include "SchedOrdClock.h"
 
 void SchedOrdOutbox::mainTaskAdded(int mainTaskId)
 {
@@ -25,7 +25,7 @@ void SchedOrdOutbox::mainTaskDeleted()
 
 void SchedOrdOutbox::log(int64_t now, const QString& text)
 {
-    QString line = VELMSCHEDORDAPI::SchedOrdTaskTime::toText(now) + QLatin1Char(' ') + text;
+    QString line = SchedOrdClock::timeOfDayText(now) + QLatin1Char(' ') + text;
     m_log.append(line);
     push(Kind::OperationLog, 0, std::move(line));
 }

@@ -1,6 +1,5 @@
 #include "Util.h"
 
-#include "SchedOrdPriceGear.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -11,7 +10,6 @@
 
 #include <cmath>
 
-using VELMSCHEDORDAPI::SchedOrdPriceGear;
 
 namespace {
 
@@ -79,24 +77,25 @@ QString Util::ParseDirection(int apiType, char direction)
 
 QString Util::ParseOrderInsertPriceType(int gear)
 {
+    // The gear codes are the entry form's; the host only names them.
     switch (gear) {
-    case SchedOrdPriceGear::LastPrice: return QStringLiteral("最新价");
-    case SchedOrdPriceGear::LimitUp: return QStringLiteral("涨停价");
-    case SchedOrdPriceGear::Ask5: return QStringLiteral("卖五价");
-    case SchedOrdPriceGear::Ask4: return QStringLiteral("卖四价");
-    case SchedOrdPriceGear::Ask3: return QStringLiteral("卖三价");
-    case SchedOrdPriceGear::Ask2: return QStringLiteral("卖二价");
-    case SchedOrdPriceGear::Ask1: return QStringLiteral("卖一价");
-    case SchedOrdPriceGear::Bid1: return QStringLiteral("买一价");
-    case SchedOrdPriceGear::Bid2: return QStringLiteral("买二价");
-    case SchedOrdPriceGear::Bid3: return QStringLiteral("买三价");
-    case SchedOrdPriceGear::Bid4: return QStringLiteral("买四价");
-    case SchedOrdPriceGear::Bid5: return QStringLiteral("买五价");
-    case SchedOrdPriceGear::LimitDown: return QStringLiteral("跌停价");
-    case SchedOrdPriceGear::BuyCageUpper: return QStringLiteral("笼子买上限");
-    case SchedOrdPriceGear::SellCageLower: return QStringLiteral("笼子卖下限");
-    case SchedOrdPriceGear::CustomPrice: return QStringLiteral("自定价");
-    case SchedOrdPriceGear::MarketPrice: return QStringLiteral("市价");
+    case 0: return QStringLiteral("最新价");
+    case 1: return QStringLiteral("涨停价");
+    case 2: return QStringLiteral("卖五价");
+    case 3: return QStringLiteral("卖四价");
+    case 4: return QStringLiteral("卖三价");
+    case 5: return QStringLiteral("卖二价");
+    case 6: return QStringLiteral("卖一价");
+    case 7: return QStringLiteral("买一价");
+    case 8: return QStringLiteral("买二价");
+    case 9: return QStringLiteral("买三价");
+    case 10: return QStringLiteral("买四价");
+    case 11: return QStringLiteral("买五价");
+    case 12: return QStringLiteral("跌停价");
+    case 13: return QStringLiteral("笼子买上限");
+    case 14: return QStringLiteral("笼子卖下限");
+    case 15: return QStringLiteral("自定价");
+    case 21: return QStringLiteral("市价");
     default: return QString();
     }
 }

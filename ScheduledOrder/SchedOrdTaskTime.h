@@ -1,7 +1,5 @@
 #pragma once
 
-#include "VelmBaseExport.h"
-
 #include <QString>
 #include <cstdint>
 
@@ -10,7 +8,7 @@ class QTime;
 namespace VELMSCHEDORDAPI {
 
 // Task times: 100-ns ticks since the epoch, made from and shown as a local time of day.
-class VELM_BASE_EXPORT SchedOrdTaskTime
+class SchedOrdTaskTime
 {
 public:
     static constexpr int64_t TicksPerSecond = 10000000;

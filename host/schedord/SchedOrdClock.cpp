@@ -1,17 +1,16 @@
 #include "SchedOrdClock.h"
 
-#include "SchedOrdTaskTime.h"
+#include <QString>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-
-using VELMSCHEDORDAPI::SchedOrdTaskTime;
+#include <ctime>
 
 namespace {
 
 // A stepped wall clock must be noticed even by a wait that does not follow it.
-constexpr int64_t kLongestWaitTicks = SchedOrdTaskTime::TicksPerSecond;
+constexpr int64_t kLongestWaitTicks = SchedOrdClock::TicksPerSecond;
 
 std::chrono::system_clock::time_point toSystemTime(int64_t ticks)
 {
@@ -20,6 +19,26 @@ std::chrono::system_clock::time_point toSystemTime(int64_t ticks)
 }
 
 } // namespace
+
+int64_t SchedOrdClock::wallClockNow()
+{
+    using namespace std::chrono;
+    return duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count() / 100;
+}
+
+QString SchedOrdClock::timeOfDayText(int64_t ticks)
+{
+    const auto seconds = static_cast<std::time_t>(ticks / TicksPerSecond);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &seconds);
+#else
+    localtime_r(&seconds, &local);
+#endif
+    char text[16] = {};
+    std::strftime(text, sizeof text, "%H:%M:%S", &local);
+    return QString::fromLatin1(text);
+}
 
 SchedOrdClock::~SchedOrdClock() = default;
 
@@ -30,7 +49,7 @@ void SchedOrdClock::setWakeHandler(std::function<void()> handler)
 
 int64_t SystemSchedOrdClock::now() const
 {
-    return SchedOrdTaskTime::now();
+    return wallClockNow();
 }
 
 void SystemSchedOrdClock::waitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, int64_t deadline)
@@ -77,7 +96,7 @@ void ManualSchedOrdClock::setNow(int64_t ticks)
 
 void ManualSchedOrdClock::advanceSeconds(double seconds)
 {
-    const auto delta = static_cast<int64_t>(std::llround(seconds * SchedOrdTaskTime::TicksPerSecond));
+    const auto delta = static_cast<int64_t>(std::llround(seconds * SchedOrdClock::TicksPerSecond));
     {
         std::lock_guard<std::mutex> guard(m_mutex);
         m_now += delta;
