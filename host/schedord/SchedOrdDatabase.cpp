@@ -1,0 +1,544 @@
+#include "SchedOrdDatabase.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+using VELMSCHEDORDAPI::SchedOrdSubTaskField;
+using VELMSCHEDORDAPI::SchedOrdTaskField;
+
+namespace {
+
+// Version 1: tasks, ids, log and the sending marks. Codes are stored as the byte they are, text
+// fields as BLOBs of their GBK bytes, so nothing is decoded on the way in or out.
+constexpr const char* kSchemaV1 = R"sql(
+CREATE TABLE main_task(
+  account_id INTEGER NOT NULL, main_task_id INTEGER NOT NULL, name BLOB NOT NULL,
+  status INTEGER NOT NULL, trigger_status INTEGER NOT NULL, create_time INTEGER NOT NULL,
+  start_time INTEGER NOT NULL, end_time INTEGER NOT NULL, same_start INTEGER NOT NULL,
+  same_end INTEGER NOT NULL, direction INTEGER NOT NULL,
+  PRIMARY KEY(account_id, main_task_id)) WITHOUT ROWID;
+CREATE TABLE sub_task(
+  account_id INTEGER NOT NULL, sub_task_id INTEGER NOT NULL, main_task_id INTEGER NOT NULL,
+  position INTEGER NOT NULL, security_key BLOB NOT NULL, security_id BLOB NOT NULL,
+  exchange_id INTEGER NOT NULL, direction INTEGER NOT NULL, trigger_time INTEGER NOT NULL,
+  target_volume INTEGER NOT NULL, trade_volume INTEGER NOT NULL, sub_task_status INTEGER NOT NULL,
+  trigger_status INTEGER NOT NULL, host_code INTEGER NOT NULL, order_volume INTEGER NOT NULL,
+  price_type INTEGER NOT NULL, price_float_type INTEGER NOT NULL, price_float_value REAL NOT NULL,
+  order_price REAL NOT NULL, host_value INTEGER NOT NULL, start_time INTEGER NOT NULL,
+  end_time INTEGER NOT NULL, no_sell_at_limit_up INTEGER NOT NULL,
+  no_buy_at_limit_down INTEGER NOT NULL, error_msg BLOB NOT NULL,
+  PRIMARY KEY(account_id, sub_task_id)) WITHOUT ROWID;
+CREATE INDEX sub_task_by_main ON sub_task(account_id, main_task_id, position);
+CREATE TABLE next_ids(
+  account_id INTEGER PRIMARY KEY, next_main_task_id INTEGER NOT NULL,
+  next_sub_task_id INTEGER NOT NULL);
+CREATE TABLE op_log(
+  sequence INTEGER PRIMARY KEY AUTOINCREMENT, account_id INTEGER NOT NULL,
+  time INTEGER NOT NULL, text TEXT NOT NULL);
+CREATE INDEX op_log_by_account ON op_log(account_id, time);
+CREATE TABLE sending(
+  account_id INTEGER NOT NULL, sub_task_id INTEGER NOT NULL, main_task_id INTEGER NOT NULL,
+  client_order_ref BLOB NOT NULL,
+  PRIMARY KEY(account_id, sub_task_id)) WITHOUT ROWID;
+)sql";
+
+// Step N takes a database of version N to N + 1; a new version appends its step here.
+constexpr const char* kUpgradeSteps[] = {kSchemaV1};
+static_assert(sizeof kUpgradeSteps / sizeof kUpgradeSteps[0] == SchedOrdDatabase::SchemaVersion,
+              "one upgrade step per schema version");
+
+constexpr const char* kSubTaskColumns =
+    "main_task_id, sub_task_id, security_key, security_id, exchange_id, direction, trigger_time, "
+    "target_volume, trade_volume, sub_task_status, trigger_status, host_code, order_volume, "
+    "price_type, price_float_type, price_float_value, order_price, host_value, start_time, "
+    "end_time, no_sell_at_limit_up, no_buy_at_limit_down, error_msg";
+
+QString sqliteText(sqlite3* db)
+{
+    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+}
+
+int codeByte(char code)
+{
+    return static_cast<unsigned char>(code);
+}
+
+} // namespace
+
+// A prepared statement, kept for the life of the connection and reset after each use.
+class SchedOrdDatabase::Statement final
+{
+public:
+    explicit Statement(sqlite3_stmt* stmt) : m_stmt(stmt) {}
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    Statement& bind(int64_t value)
+    {
+        sqlite3_bind_int64(m_stmt, ++m_bound, value);
+        return *this;
+    }
+    Statement& bindReal(double value)
+    {
+        sqlite3_bind_double(m_stmt, ++m_bound, value);
+        return *this;
+    }
+    Statement& bindBytes(const std::string& bytes)
+    {
+        sqlite3_bind_blob(m_stmt, ++m_bound, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
+        return *this;
+    }
+    Statement& bindText(const QByteArray& utf8)
+    {
+        sqlite3_bind_text(m_stmt, ++m_bound, utf8.constData(), utf8.size(), SQLITE_STATIC);
+        return *this;
+    }
+
+    // SQLITE_ROW while rows come, SQLITE_DONE at the end, an error code otherwise.
+    int step() { return sqlite3_step(m_stmt); }
+    // Runs a statement that returns no rows; resets it whatever happened.
+    bool run()
+    {
+        const int rc = step();
+        reset();
+        return rc == SQLITE_DONE;
+    }
+    void reset()
+    {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+        m_bound = 0;
+    }
+
+    int64_t integer(int column) const { return sqlite3_column_int64(m_stmt, column); }
+    char code(int column) const { return static_cast<char>(sqlite3_column_int(m_stmt, column)); }
+    double real(int column) const { return sqlite3_column_double(m_stmt, column); }
+    std::string bytes(int column) const
+    {
+        const auto* data = static_cast<const char*>(sqlite3_column_blob(m_stmt, column));
+        return data ? std::string(data, static_cast<size_t>(sqlite3_column_bytes(m_stmt, column))) : std::string();
+    }
+    QString text(int column) const
+    {
+        const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+        return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column));
+    }
+
+private:
+    sqlite3_stmt* m_stmt;
+    int m_bound = 0;
+};
+
+bool SchedOrdDatabase::OpenResult::usable() const
+{
+    return status == OpenStatus::Opened || status == OpenStatus::Created || status == OpenStatus::MovedAside;
+}
+
+SchedOrdDatabase::SchedOrdDatabase() = default;
+
+SchedOrdDatabase::~SchedOrdDatabase()
+{
+    close();
+}
+
+SchedOrdDatabase::OpenResult SchedOrdDatabase::open(const QString& filePath)
+{
+    close();
+    const QFileInfo file(filePath);
+    if (!QDir().mkpath(file.absolutePath())) {
+        OpenResult result;
+        result.status = OpenStatus::NotWritable;
+        result.message = QStringLiteral("无法创建数据文件夹 %1，定时委托任务无法保存。").arg(file.absolutePath());
+        return result;
+    }
+    return openFile(file.absoluteFilePath());
+}
+
+SchedOrdDatabase::OpenResult SchedOrdDatabase::openFile(const QString& filePath)
+{
+    OpenResult result;
+    const bool existed = QFileInfo::exists(filePath);
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+    if (sqlite3_open_v2(QFile::encodeName(filePath).constData(), &m_db, flags, nullptr) != SQLITE_OK
+        || sqlite3_db_readonly(m_db, "main") == 1) {
+        result.status = OpenStatus::NotWritable;
+        result.message = QStringLiteral("无法写入数据文件 %1（%2），定时委托任务无法保存。").arg(filePath, sqliteText(m_db));
+        close();
+        return result;
+    }
+    sqlite3_extended_result_codes(m_db, 1);
+
+    // The version is read before anything is written: a newer file must stay as it is.
+    const int version = userVersion();
+    if (version < 0 || (existed && !quickCheckOk()))
+        return moveAsideAndCreate(filePath, m_lastError);
+    result.foundVersion = version;
+    if (version > SchemaVersion) {
+        close();
+        result.status = OpenStatus::NewerSchema;
+        result.message = QStringLiteral("数据文件 %1 由较新版本的程序写入（数据版本 %2，本程序支持 %3），"
+                                        "无法打开；文件未作任何改动。")
+                             .arg(filePath)
+                             .arg(version)
+                             .arg(SchemaVersion);
+        return result;
+    }
+    if (!exec("PRAGMA journal_mode=WAL") || !exec("PRAGMA synchronous=FULL") || !upgradeFrom(version)
+        || !prepareAll()) {
+        result.status = OpenStatus::Failed;
+        result.message = QStringLiteral("数据文件 %1 无法使用：%2").arg(filePath, m_lastError);
+        close();
+        return result;
+    }
+    result.status = version == 0 ? OpenStatus::Created : OpenStatus::Opened;
+    return result;
+}
+
+SchedOrdDatabase::OpenResult SchedOrdDatabase::moveAsideAndCreate(const QString& filePath, const QString& why)
+{
+    close();
+    const QString aside = filePath + QStringLiteral(".corrupt-")
+                          + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    OpenResult result;
+    if (!QFile::rename(filePath, aside)) {
+        result.status = OpenStatus::Failed;
+        result.message = QStringLiteral("数据文件 %1 已损坏（%2），且无法移开。").arg(filePath, why);
+        return result;
+    }
+    // The journal files belong to the damaged file; kept beside it for whoever inspects it.
+    for (const char* suffix : {"-wal", "-shm"}) {
+        const QString journal = filePath + QLatin1String(suffix);
+        if (QFile::exists(journal))
+            QFile::rename(journal, aside + QLatin1String(suffix));
+    }
+    result = openFile(filePath);
+    if (result.usable()) {
+        result.status = OpenStatus::MovedAside;
+        result.movedAsidePath = aside;
+        result.message = QStringLiteral("数据文件已损坏（%1），已改名保存为 %2；定时委托任务从空白开始。").arg(why, aside);
+    }
+    return result;
+}
+
+void SchedOrdDatabase::close()
+{
+    m_statements.clear();
+    if (m_db) {
+        sqlite3_close(m_db);
+        m_db = nullptr;
+    }
+}
+
+bool SchedOrdDatabase::exec(const char* sql)
+{
+    char* error = nullptr;
+    if (sqlite3_exec(m_db, sql, nullptr, nullptr, &error) == SQLITE_OK)
+        return true;
+    m_lastError = QString::fromUtf8(error ? error : sqlite3_errmsg(m_db));
+    sqlite3_free(error);
+    return false;
+}
+
+int SchedOrdDatabase::userVersion()
+{
+    sqlite3_stmt* stmt = nullptr;
+    int version = -1;
+    if (sqlite3_prepare_v2(m_db, "PRAGMA user_version", -1, &stmt, nullptr) == SQLITE_OK
+        && sqlite3_step(stmt) == SQLITE_ROW)
+        version = sqlite3_column_int(stmt, 0);
+    else
+        m_lastError = sqliteText(m_db);
+    sqlite3_finalize(stmt);
+    return version;
+}
+
+bool SchedOrdDatabase::quickCheckOk()
+{
+    sqlite3_stmt* stmt = nullptr;
+    bool ok = false;
+    if (sqlite3_prepare_v2(m_db, "PRAGMA quick_check", -1, &stmt, nullptr) == SQLITE_OK
+        && sqlite3_step(stmt) == SQLITE_ROW) {
+        const auto* verdict = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+        ok = verdict && qstrcmp(verdict, "ok") == 0;
+        if (!ok)
+            m_lastError = QString::fromUtf8(verdict ? verdict : "quick_check");
+    } else {
+        m_lastError = sqliteText(m_db);
+    }
+    sqlite3_finalize(stmt);
+    return ok;
+}
+
+bool SchedOrdDatabase::upgradeFrom(int version)
+{
+    for (int step = version; step < SchemaVersion; ++step) {
+        const QByteArray setVersion = "PRAGMA user_version=" + QByteArray::number(step + 1);
+        if (!exec("BEGIN IMMEDIATE"))
+            return false;
+        if (!exec(kUpgradeSteps[step]) || !exec(setVersion.constData()) || !exec("COMMIT")) {
+            exec("ROLLBACK");
+            return false;
+        }
+    }
+    return true;
+}
+
+bool SchedOrdDatabase::prepareAll()
+{
+    const QByteArray subColumns(kSubTaskColumns);
+    const QByteArray sql[StatementCount] = {
+        "INSERT OR REPLACE INTO main_task VALUES(?,?,?,?,?,?,?,?,?,?,?)",
+        "UPDATE main_task SET status=?, trigger_status=?, start_time=?, end_time=?, same_start=?, "
+        "same_end=?, direction=? WHERE account_id=? AND main_task_id=?",
+        "DELETE FROM main_task WHERE account_id=? AND main_task_id=?",
+        "DELETE FROM sub_task WHERE account_id=? AND main_task_id=?",
+        "INSERT OR REPLACE INTO sub_task(account_id, position, " + subColumns
+            + ") VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
+        "UPDATE sub_task SET security_key=?, security_id=?, exchange_id=?, direction=?, "
+        "trigger_time=?, target_volume=?, trade_volume=?, sub_task_status=?, trigger_status=?, "
+        "host_code=?, order_volume=?, price_type=?, price_float_type=?, price_float_value=?, "
+        "order_price=?, host_value=?, start_time=?, end_time=?, no_sell_at_limit_up=?, "
+        "no_buy_at_limit_down=?, error_msg=? WHERE account_id=? AND main_task_id=? AND sub_task_id=?",
+        "SELECT main_task_id, name, status, trigger_status, create_time, start_time, end_time, "
+        "same_start, same_end, direction FROM main_task WHERE account_id=? ORDER BY main_task_id",
+        "SELECT " + subColumns + " FROM sub_task WHERE account_id=? ORDER BY main_task_id, position",
+        "INSERT OR REPLACE INTO next_ids VALUES(?,?,?)",
+        "SELECT next_main_task_id, next_sub_task_id FROM next_ids WHERE account_id=?",
+        "INSERT INTO op_log(account_id, time, text) VALUES(?,?,?)",
+        "SELECT sequence, time, text FROM op_log WHERE account_id=? AND time>=? ORDER BY sequence",
+        "INSERT OR REPLACE INTO sending VALUES(?,?,?,?)",
+        "DELETE FROM sending WHERE account_id=? AND sub_task_id=?",
+        "SELECT main_task_id, sub_task_id, client_order_ref FROM sending WHERE account_id=? "
+        "ORDER BY sub_task_id",
+    };
+    m_statements.clear();
+    for (const QByteArray& text : sql) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v3(m_db, text.constData(), text.size() + 1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr)
+            != SQLITE_OK)
+            return fail("prepare");
+        m_statements.push_back(std::make_unique<Statement>(stmt));
+    }
+    return true;
+}
+
+SchedOrdDatabase::Statement& SchedOrdDatabase::statement(StatementId id)
+{
+    return *m_statements[static_cast<size_t>(id)];
+}
+
+bool SchedOrdDatabase::fail(const char* what)
+{
+    m_lastError = QString::fromLatin1(what) + QStringLiteral(": ") + sqliteText(m_db);
+    return false;
+}
+
+bool SchedOrdDatabase::begin()
+{
+    return exec("BEGIN IMMEDIATE");
+}
+
+bool SchedOrdDatabase::commit()
+{
+    if (exec("COMMIT"))
+        return true;
+    rollback();
+    return false;
+}
+
+void SchedOrdDatabase::rollback()
+{
+    if (m_db && !sqlite3_get_autocommit(m_db))
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+bool SchedOrdDatabase::saveMainTask(int accountId, const SchedOrdTaskField& task)
+{
+    Statement& main = statement(InsertMainTask);
+    main.bind(accountId).bind(task.MainTaskID).bindBytes(task.MainTaskName).bind(codeByte(task.MainTaskStatus))
+        .bind(codeByte(task.TriggerStatus)).bind(task.CreateTime).bind(task.StartTime).bind(task.EndTime)
+        .bind(task.IsSameStartTime).bind(task.IsSameEndTime).bind(codeByte(task.Direction));
+    if (!main.run())
+        return fail("save main task");
+    Statement& dropSubs = statement(DeleteSubTasksOf);
+    if (!dropSubs.bind(accountId).bind(task.MainTaskID).run())
+        return fail("replace sub-tasks");
+    Statement& sub = statement(InsertSubTask);
+    int position = 0;
+    for (const SchedOrdSubTaskField& s : task.VecSubTask) {
+        sub.bind(accountId).bind(position++).bind(s.MainTaskID).bind(s.SubTaskID).bindBytes(s.SecurityKey)
+            .bindBytes(s.SecurityID).bind(codeByte(s.ExchangeID)).bind(codeByte(s.Direction)).bind(s.TriggerTime)
+            .bind(s.TargetVolume).bind(s.TradeVolume).bind(codeByte(s.SubTaskStatus)).bind(codeByte(s.TriggerStatus))
+            .bind(codeByte(s.HostCode)).bind(s.OrderVolume).bind(s.PriceType).bind(codeByte(s.PriceFloatType))
+            .bindReal(s.PriceFloatValue).bindReal(s.OrderPrice).bind(s.HostValue).bind(s.StartTime).bind(s.EndTime)
+            .bind(s.NoSellAtLimitUp).bind(s.NoBuyAtLimitDown).bindBytes(s.ErrorMsg);
+        if (!sub.run())
+            return fail("save sub-task");
+    }
+    return true;
+}
+
+bool SchedOrdDatabase::saveMainTaskState(int accountId, const SchedOrdTaskField& task)
+{
+    Statement& update = statement(UpdateMainTaskState);
+    update.bind(codeByte(task.MainTaskStatus)).bind(codeByte(task.TriggerStatus)).bind(task.StartTime)
+        .bind(task.EndTime).bind(task.IsSameStartTime).bind(task.IsSameEndTime).bind(codeByte(task.Direction))
+        .bind(accountId).bind(task.MainTaskID);
+    return update.run() || fail("save main task state");
+}
+
+bool SchedOrdDatabase::saveSubTask(int accountId, const SchedOrdSubTaskField& s)
+{
+    Statement& update = statement(UpdateSubTask);
+    update.bindBytes(s.SecurityKey).bindBytes(s.SecurityID).bind(codeByte(s.ExchangeID)).bind(codeByte(s.Direction))
+        .bind(s.TriggerTime).bind(s.TargetVolume).bind(s.TradeVolume).bind(codeByte(s.SubTaskStatus))
+        .bind(codeByte(s.TriggerStatus)).bind(codeByte(s.HostCode)).bind(s.OrderVolume).bind(s.PriceType)
+        .bind(codeByte(s.PriceFloatType)).bindReal(s.PriceFloatValue).bindReal(s.OrderPrice).bind(s.HostValue)
+        .bind(s.StartTime).bind(s.EndTime).bind(s.NoSellAtLimitUp).bind(s.NoBuyAtLimitDown).bindBytes(s.ErrorMsg)
+        .bind(accountId).bind(s.MainTaskID).bind(s.SubTaskID);
+    if (!update.run())
+        return fail("save sub-task");
+    if (sqlite3_changes(m_db) != 1) {
+        m_lastError = QStringLiteral("save sub-task: no sub-task %1 of main task %2").arg(s.SubTaskID).arg(s.MainTaskID);
+        return false;
+    }
+    return true;
+}
+
+bool SchedOrdDatabase::deleteMainTask(int accountId, int mainTaskId)
+{
+    return (statement(DeleteSubTasksOf).bind(accountId).bind(mainTaskId).run()
+            && statement(DeleteMainTask).bind(accountId).bind(mainTaskId).run())
+           || fail("delete main task");
+}
+
+std::vector<SchedOrdTaskField> SchedOrdDatabase::loadMainTasks(int accountId)
+{
+    std::vector<SchedOrdTaskField> tasks;
+    Statement& mains = statement(SelectMainTasks);
+    mains.bind(accountId);
+    while (mains.step() == SQLITE_ROW) {
+        SchedOrdTaskField task;
+        task.MainTaskID = static_cast<int32_t>(mains.integer(0));
+        task.MainTaskName = mains.bytes(1);
+        task.MainTaskStatus = mains.code(2);
+        task.TriggerStatus = mains.code(3);
+        task.CreateTime = mains.integer(4);
+        task.StartTime = mains.integer(5);
+        task.EndTime = mains.integer(6);
+        task.IsSameStartTime = mains.integer(7) != 0;
+        task.IsSameEndTime = mains.integer(8) != 0;
+        task.Direction = mains.code(9);
+        tasks.push_back(std::move(task));
+    }
+    mains.reset();
+
+    // Both queries run in main-task order, so the sub-tasks are dealt out in one pass.
+    Statement& subs = statement(SelectSubTasks);
+    subs.bind(accountId);
+    auto owner = tasks.begin();
+    while (subs.step() == SQLITE_ROW) {
+        SchedOrdSubTaskField s;
+        s.MainTaskID = static_cast<int32_t>(subs.integer(0));
+        s.SubTaskID = static_cast<int32_t>(subs.integer(1));
+        s.SecurityKey = subs.bytes(2);
+        s.SecurityID = subs.bytes(3);
+        s.ExchangeID = subs.code(4);
+        s.Direction = subs.code(5);
+        s.TriggerTime = subs.integer(6);
+        s.TargetVolume = static_cast<int32_t>(subs.integer(7));
+        s.TradeVolume = static_cast<int32_t>(subs.integer(8));
+        s.SubTaskStatus = subs.code(9);
+        s.TriggerStatus = subs.code(10);
+        s.HostCode = subs.code(11);
+        s.OrderVolume = static_cast<int32_t>(subs.integer(12));
+        s.PriceType = static_cast<int32_t>(subs.integer(13));
+        s.PriceFloatType = subs.code(14);
+        s.PriceFloatValue = subs.real(15);
+        s.OrderPrice = subs.real(16);
+        s.HostValue = subs.integer(17);
+        s.StartTime = subs.integer(18);
+        s.EndTime = subs.integer(19);
+        s.NoSellAtLimitUp = subs.integer(20) != 0;
+        s.NoBuyAtLimitDown = subs.integer(21) != 0;
+        s.ErrorMsg = subs.bytes(22);
+        while (owner != tasks.end() && owner->MainTaskID < s.MainTaskID)
+            ++owner;
+        if (owner != tasks.end() && owner->MainTaskID == s.MainTaskID)
+            owner->VecSubTask.push_back(std::move(s));
+    }
+    subs.reset();
+    return tasks;
+}
+
+bool SchedOrdDatabase::saveNextIds(int accountId, int nextMainTaskId, int nextSubTaskId)
+{
+    return statement(UpsertIds).bind(accountId).bind(nextMainTaskId).bind(nextSubTaskId).run() || fail("save ids");
+}
+
+bool SchedOrdDatabase::loadNextIds(int accountId, int& nextMainTaskId, int& nextSubTaskId)
+{
+    Statement& select = statement(SelectIds);
+    select.bind(accountId);
+    const int rc = select.step();
+    if (rc == SQLITE_ROW) {
+        nextMainTaskId = static_cast<int>(select.integer(0));
+        nextSubTaskId = static_cast<int>(select.integer(1));
+    } else {
+        nextMainTaskId = 1;
+        nextSubTaskId = 1;
+    }
+    select.reset();
+    return rc == SQLITE_ROW || rc == SQLITE_DONE || fail("load ids");
+}
+
+bool SchedOrdDatabase::appendLog(int accountId, int64_t time, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    return statement(InsertLog).bind(accountId).bind(time).bindText(utf8).run() || fail("append log");
+}
+
+std::vector<SchedOrdDatabase::LogLine> SchedOrdDatabase::loadLog(int accountId, int64_t since)
+{
+    std::vector<LogLine> lines;
+    Statement& select = statement(SelectLog);
+    select.bind(accountId).bind(since);
+    while (select.step() == SQLITE_ROW)
+        lines.push_back(LogLine{select.integer(0), select.integer(1), select.text(2)});
+    select.reset();
+    return lines;
+}
+
+bool SchedOrdDatabase::markSending(int accountId, int mainTaskId, int subTaskId, const std::string& clientOrderRef)
+{
+    return statement(UpsertSending).bind(accountId).bind(subTaskId).bind(mainTaskId).bindBytes(clientOrderRef).run()
+           || fail("mark sending");
+}
+
+bool SchedOrdDatabase::clearSending(int accountId, int subTaskId)
+{
+    return statement(DeleteSending).bind(accountId).bind(subTaskId).run() || fail("clear sending");
+}
+
+std::vector<SchedOrdDatabase::SendingMark> SchedOrdDatabase::loadSending(int accountId)
+{
+    std::vector<SendingMark> marks;
+    Statement& select = statement(SelectSending);
+    select.bind(accountId);
+    while (select.step() == SQLITE_ROW)
+        marks.push_back(SendingMark{static_cast<int>(select.integer(0)), static_cast<int>(select.integer(1)),
+                                    select.bytes(2)});
+    select.reset();
+    return marks;
+}
+
+bool SchedOrdDatabase::limitPages(int maxPageCount)
+{
+    const QByteArray sql = "PRAGMA max_page_count=" + QByteArray::number(maxPageCount);
+    return exec(sql.constData());
+}

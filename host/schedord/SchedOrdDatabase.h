@@ -1,0 +1,116 @@
+#pragma once
+
+#include "SchedOrdTaskField.h"
+#include "VelmBaseExport.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+// The scheduled-order service's durable state in one SQLite file: main tasks and sub-tasks with
+// every field of their records (text fields as the GBK bytes they hold), the id counters, the
+// operation log, and the mark an order gets before it leaves for the broker. Every account shares
+// the file; rows carry the account id.
+//
+// One connection, used by one thread at a time (the engine's lock serialises the service), so the
+// statements are prepared once and kept. The caller brackets each operation or engine pass in
+// begin()/commit(): a commit is on disk (WAL, synchronous=FULL) before the caller tells anyone.
+class VELM_BASE_EXPORT SchedOrdDatabase final
+{
+public:
+    static constexpr int SchemaVersion = 1;
+
+    enum class OpenStatus {
+        Opened,       // an existing database of this or an older, upgraded version
+        Created,      // a new, empty database
+        MovedAside,   // the file was corrupt: kept under movedAsidePath, a new one created
+        NewerSchema,  // written by a newer version: refused, the file untouched
+        NotWritable,  // the folder or the file cannot be written
+        Failed,       // anything else; message says what
+    };
+    struct OpenResult {
+        OpenStatus status = OpenStatus::Failed;
+        int foundVersion = 0;
+        QString movedAsidePath;
+        QString message;
+        bool usable() const;
+    };
+
+    // A sub-task marked as being sent: its order may have left, its result was not stored yet.
+    struct SendingMark {
+        int mainTaskId = 0;
+        int subTaskId = 0;
+        std::string clientOrderRef;
+    };
+    struct LogLine {
+        int64_t sequence = 0;
+        int64_t time = 0;
+        QString text;
+    };
+
+    SchedOrdDatabase();
+    ~SchedOrdDatabase();
+    SchedOrdDatabase(const SchedOrdDatabase&) = delete;
+    SchedOrdDatabase& operator=(const SchedOrdDatabase&) = delete;
+
+    OpenResult open(const QString& filePath);
+    void close();
+    bool isOpen() const { return m_db != nullptr; }
+    QString lastError() const { return m_lastError; }
+
+    bool begin();
+    bool commit();
+    void rollback();
+
+    // Inserts or replaces the main task and all of its sub-tasks (in VecSubTask order).
+    bool saveMainTask(int accountId, const VELMSCHEDORDAPI::SchedOrdTaskField& task);
+    // The main task's own fields only, after its status or trigger state moved.
+    bool saveMainTaskState(int accountId, const VELMSCHEDORDAPI::SchedOrdTaskField& task);
+    // One sub-task that changed in place (fired, filled, modified, paused).
+    bool saveSubTask(int accountId, const VELMSCHEDORDAPI::SchedOrdSubTaskField& subTask);
+    bool deleteMainTask(int accountId, int mainTaskId);
+    std::vector<VELMSCHEDORDAPI::SchedOrdTaskField> loadMainTasks(int accountId);
+
+    // The next ids to hand out; 1 and 1 for an account never stored.
+    bool saveNextIds(int accountId, int nextMainTaskId, int nextSubTaskId);
+    bool loadNextIds(int accountId, int& nextMainTaskId, int& nextSubTaskId);
+
+    bool appendLog(int accountId, int64_t time, const QString& text);
+    // Lines logged at or after `since` (ticks), oldest first.
+    std::vector<LogLine> loadLog(int accountId, int64_t since);
+
+    // At most once: a sub-task is marked before its order leaves and unmarked with its result.
+    bool markSending(int accountId, int mainTaskId, int subTaskId, const std::string& clientOrderRef);
+    bool clearSending(int accountId, int subTaskId);
+    std::vector<SendingMark> loadSending(int accountId);
+
+    // Caps the file's size in pages, so that tests can make the disk "full".
+    bool limitPages(int maxPageCount);
+
+private:
+    class Statement;
+    enum StatementId {
+        InsertMainTask, UpdateMainTaskState, DeleteMainTask, DeleteSubTasksOf, InsertSubTask,
+        UpdateSubTask, SelectMainTasks, SelectSubTasks, UpsertIds, SelectIds, InsertLog, SelectLog,
+        UpsertSending, DeleteSending, SelectSending, StatementCount
+    };
+
+    OpenResult openFile(const QString& filePath);
+    OpenResult moveAsideAndCreate(const QString& filePath, const QString& why);
+    bool exec(const char* sql);
+    bool prepareAll();
+    bool upgradeFrom(int version);
+    int userVersion();
+    bool quickCheckOk();
+    Statement& statement(StatementId id);
+    bool fail(const char* what);
+
+    sqlite3* m_db = nullptr;
+    std::vector<std::unique_ptr<Statement>> m_statements;
+    QString m_lastError;
+};

@@ -1,0 +1,332 @@
+#include "SchedOrdDatabase.h"
+#include "SubTaskFields.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sqlite3.h>
+
+using VELMSCHEDORDAPI::SchedOrdSubTaskField;
+using VELMSCHEDORDAPI::SchedOrdTaskField;
+using Status = SchedOrdDatabase::OpenStatus;
+
+Q_DECLARE_METATYPE(SchedOrdTaskField)
+
+namespace {
+
+constexpr int kAccount = 10001;
+// "浦发银行" and "价格无效" in GBK: stored and read back as these bytes, never decoded.
+const std::string kGbkName("\xC6\xD6\xB7\xA2\xD2\xF8\xD0\xD0", 8);
+const std::string kGbkError("\xBC\xDB\xB8\xF1\xCE\xDE\xD0\xA7", 8);
+
+SchedOrdSubTaskField subTask(int mainId, int subId, char direction)
+{
+    SchedOrdSubTaskField s;
+    s.MainTaskID = mainId;
+    s.SubTaskID = subId;
+    s.SecurityKey = "600000.SH";
+    s.SecurityID = "600000";
+    s.ExchangeID = '1';
+    s.Direction = direction;
+    s.TriggerTime = 17650080000000000;
+    s.TargetVolume = 300;
+    s.SubTaskStatus = '2';
+    s.TriggerStatus = '1';
+    s.PriceType = 12;
+    s.PriceFloatType = '1';
+    s.PriceFloatValue = -0.35;
+    s.OrderPrice = 10.27;
+    s.HostValue = -7;
+    s.HostCode = '\xFF';
+    s.StartTime = 17650962000000000;
+    s.EndTime = 17650962000000000;
+    s.NoSellAtLimitUp = false;
+    return s;
+}
+
+SchedOrdTaskField mainTask(int mainId, std::vector<SchedOrdSubTaskField> subs)
+{
+    SchedOrdTaskField task;
+    task.MainTaskID = mainId;
+    task.MainTaskName = "600000_" + kGbkName;
+    task.MainTaskStatus = '2';
+    task.TriggerStatus = '2';
+    task.CreateTime = 17650950000000001;
+    task.StartTime = subs.front().StartTime;
+    task.EndTime = subs.back().EndTime;
+    task.IsSameStartTime = false;
+    task.Direction = 0;
+    task.VecSubTask = std::move(subs);
+    return task;
+}
+
+void compareTasks(const SchedOrdTaskField& actual, const SchedOrdTaskField& expected)
+{
+    QCOMPARE(actual.MainTaskID, expected.MainTaskID);
+    QCOMPARE(QByteArray::fromStdString(actual.MainTaskName), QByteArray::fromStdString(expected.MainTaskName));
+    QCOMPARE(actual.MainTaskStatus, expected.MainTaskStatus);
+    QCOMPARE(actual.TriggerStatus, expected.TriggerStatus);
+    QCOMPARE(actual.CreateTime, expected.CreateTime);
+    QCOMPARE(actual.StartTime, expected.StartTime);
+    QCOMPARE(actual.EndTime, expected.EndTime);
+    QCOMPARE(actual.IsSameStartTime, expected.IsSameStartTime);
+    QCOMPARE(actual.IsSameEndTime, expected.IsSameEndTime);
+    QCOMPARE(actual.Direction, expected.Direction);
+    QCOMPARE(actual.VecSubTask.size(), expected.VecSubTask.size());
+    for (size_t i = 0; i < expected.VecSubTask.size(); ++i)
+        QCOMPARE(VelmTest::subTaskDifferences(actual.VecSubTask[i], expected.VecSubTask[i]), QStringList());
+}
+
+} // namespace
+
+class TestDatabase : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void roundTripOverRestart_data();
+    void roundTripOverRestart();
+    void changesInPlaceSurviveRestart();
+    void idsAndLogSurviveRestart();
+    void sendingMarksSurviveRestart();
+
+    void corruptFileIsMovedAsideNeverOverwritten();
+    void newerSchemaIsRefusedAndUntouched();
+    void unwritableFolderIsRefused();
+    void fullDiskFailsTheTransactionAndKeepsWhatWasStored();
+
+private:
+    QString path() const { return m_dir->filePath(QStringLiteral("velm.db")); }
+    void reopen();
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    SchedOrdDatabase m_db;
+};
+
+void TestDatabase::init()
+{
+    m_db.close();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    const auto result = m_db.open(path());
+    QCOMPARE(result.status, Status::Created);
+}
+
+void TestDatabase::reopen()
+{
+    m_db.close();
+    const auto result = m_db.open(path());
+    QCOMPARE(result.status, Status::Opened);
+    QCOMPARE(result.foundVersion, SchedOrdDatabase::SchemaVersion);
+}
+
+void TestDatabase::roundTripOverRestart_data()
+{
+    QTest::addColumn<SchedOrdTaskField>("task");
+
+    QTest::newRow("GBK name, codes and every field") << mainTask(1, {subTask(1, 1, '0'), subTask(1, 2, '1')});
+
+    QTest::newRow("credit directions") << mainTask(2, {subTask(2, 3, 'i'), subTask(2, 4, 'j'), subTask(2, 5, 'k')});
+
+    SchedOrdSubTaskField modified = subTask(3, 6, '0');
+    modified.PriceType = 3;
+    modified.OrderPrice = 0.0;
+    modified.PriceFloatValue = 1e-7;
+    modified.TargetVolume = 800;
+    modified.NoBuyAtLimitDown = false;
+    QTest::newRow("modified sub-task") << mainTask(3, {modified});
+
+    SchedOrdSubTaskField fired = subTask(4, 7, '1');
+    fired.SubTaskStatus = '3';
+    fired.TriggerStatus = '2';
+    fired.TriggerTime = 17650962001234567;
+    fired.OrderVolume = 300;
+    fired.TradeVolume = 100;
+    fired.ErrorMsg = kGbkError + std::string("\0tail", 5);
+    QTest::newRow("fired, with a GBK error text holding a NUL") << mainTask(4, {fired});
+}
+
+void TestDatabase::roundTripOverRestart()
+{
+    QFETCH(SchedOrdTaskField, task);
+    QVERIFY(m_db.begin());
+    QVERIFY2(m_db.saveMainTask(kAccount, task), qPrintable(m_db.lastError()));
+    QVERIFY(m_db.commit());
+
+    reopen();
+    const auto loaded = m_db.loadMainTasks(kAccount);
+    QCOMPARE(loaded.size(), size_t(1));
+    compareTasks(loaded.front(), task);
+    QVERIFY(m_db.loadMainTasks(kAccount + 1).empty());
+}
+
+void TestDatabase::changesInPlaceSurviveRestart()
+{
+    SchedOrdTaskField first = mainTask(5, {subTask(5, 10, '0'), subTask(5, 11, '0')});
+    const SchedOrdTaskField second = mainTask(6, {subTask(6, 12, '1')});
+    QVERIFY(m_db.begin());
+    QVERIFY(m_db.saveMainTask(kAccount, first));
+    QVERIFY(m_db.saveMainTask(kAccount, second));
+    QVERIFY(m_db.commit());
+
+    // Given an engine pass that fires one sub-task and settles its main task,
+    first.VecSubTask[1].TriggerStatus = '3';
+    first.VecSubTask[1].OrderVolume = 300;
+    first.MainTaskStatus = '4';
+    first.TriggerStatus = '3';
+    QVERIFY(m_db.begin());
+    QVERIFY(m_db.saveSubTask(kAccount, first.VecSubTask[1]));
+    QVERIFY(m_db.saveMainTaskState(kAccount, first));
+    QVERIFY(m_db.deleteMainTask(kAccount, second.MainTaskID));
+    QVERIFY(m_db.commit());
+
+    // then a restart shows exactly that state.
+    reopen();
+    const auto loaded = m_db.loadMainTasks(kAccount);
+    QCOMPARE(loaded.size(), size_t(1));
+    compareTasks(loaded.front(), first);
+
+    SchedOrdSubTaskField unknown = subTask(6, 12, '1');
+    QVERIFY(!m_db.saveSubTask(kAccount, unknown));
+    QCOMPARE(m_db.lastError(), QStringLiteral("save sub-task: no sub-task 12 of main task 6"));
+}
+
+void TestDatabase::idsAndLogSurviveRestart()
+{
+    int nextMain = 0;
+    int nextSub = 0;
+    QVERIFY(m_db.loadNextIds(kAccount, nextMain, nextSub));
+    QCOMPARE(nextMain, 1);
+    QCOMPARE(nextSub, 1);
+
+    QVERIFY(m_db.begin());
+    QVERIFY(m_db.saveNextIds(kAccount, 42, 1007));
+    QVERIFY(m_db.appendLog(kAccount, 100, QStringLiteral("09:29:59 昨天的一行")));
+    QVERIFY(m_db.appendLog(kAccount, 200, QStringLiteral("09:30:00 任务 42 已启动")));
+    QVERIFY(m_db.appendLog(kAccount + 1, 300, QStringLiteral("09:30:01 另一账户")));
+    QVERIFY(m_db.commit());
+    // An operation that is rolled back leaves no id and no line behind.
+    QVERIFY(m_db.begin());
+    QVERIFY(m_db.saveNextIds(kAccount, 43, 1008));
+    QVERIFY(m_db.appendLog(kAccount, 400, QStringLiteral("09:31:00 未提交")));
+    m_db.rollback();
+
+    reopen();
+    QVERIFY(m_db.loadNextIds(kAccount, nextMain, nextSub));
+    QCOMPARE(nextMain, 42);
+    QCOMPARE(nextSub, 1007);
+    const auto lines = m_db.loadLog(kAccount, 200);
+    QCOMPARE(lines.size(), size_t(1));
+    QCOMPARE(lines.front().time, int64_t(200));
+    QCOMPARE(lines.front().text, QStringLiteral("09:30:00 任务 42 已启动"));
+    QCOMPARE(m_db.loadLog(kAccount, 0).size(), size_t(2));
+}
+
+void TestDatabase::sendingMarksSurviveRestart()
+{
+    QVERIFY(m_db.begin());
+    QVERIFY(m_db.markSending(kAccount, 5, 10, "10001-10"));
+    QVERIFY(m_db.markSending(kAccount, 5, 11, "10001-11"));
+    QVERIFY(m_db.clearSending(kAccount, 10));
+    QVERIFY(m_db.commit());
+
+    reopen();
+    const auto marks = m_db.loadSending(kAccount);
+    QCOMPARE(marks.size(), size_t(1));
+    QCOMPARE(marks.front().mainTaskId, 5);
+    QCOMPARE(marks.front().subTaskId, 11);
+    QCOMPARE(marks.front().clientOrderRef, std::string("10001-11"));
+}
+
+void TestDatabase::corruptFileIsMovedAsideNeverOverwritten()
+{
+    m_db.close();
+    const QByteArray garbage = QByteArray("not a database, but a trader's file ").repeated(200);
+    QFile file(path());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(garbage);
+    file.close();
+
+    const auto result = m_db.open(path());
+    QCOMPARE(result.status, Status::MovedAside);
+    QVERIFY(result.usable());
+    QVERIFY(result.movedAsidePath.startsWith(path() + QStringLiteral(".corrupt-")));
+    QVERIFY2(result.message.startsWith(QStringLiteral("数据文件已损坏（")), qPrintable(result.message));
+    QVERIFY(result.message.endsWith(QStringLiteral("已改名保存为 %1；定时委托任务从空白开始。").arg(result.movedAsidePath)));
+    QFile aside(result.movedAsidePath);
+    QVERIFY(aside.open(QIODevice::ReadOnly));
+    QCOMPARE(aside.readAll(), garbage);
+    QVERIFY(m_db.loadMainTasks(kAccount).empty());
+}
+
+void TestDatabase::newerSchemaIsRefusedAndUntouched()
+{
+    m_db.close();
+    sqlite3* raw = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(path()).constData(), &raw), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(raw, "PRAGMA journal_mode=DELETE; PRAGMA user_version=7", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(raw);
+    QFile file(path());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    const auto result = m_db.open(path());
+    QCOMPARE(result.status, Status::NewerSchema);
+    QVERIFY(!result.usable());
+    QVERIFY(!m_db.isOpen());
+    QCOMPARE(result.foundVersion, 7);
+    QCOMPARE(result.message, QStringLiteral("数据文件 %1 由较新版本的程序写入（数据版本 7，本程序支持 %2），"
+                                            "无法打开；文件未作任何改动。")
+                                 .arg(path())
+                                 .arg(SchedOrdDatabase::SchemaVersion));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
+}
+
+void TestDatabase::unwritableFolderIsRefused()
+{
+    // A folder inside a plain file cannot be made, whoever runs the test (root included).
+    QFile blocker(m_dir->filePath(QStringLiteral("blocker")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString folder = blocker.fileName() + QStringLiteral("/data");
+
+    SchedOrdDatabase db;
+    const auto result = db.open(folder + QStringLiteral("/velm.db"));
+    QCOMPARE(result.status, Status::NotWritable);
+    QCOMPARE(result.message, QStringLiteral("无法创建数据文件夹 %1，定时委托任务无法保存。").arg(folder));
+    QVERIFY(!db.isOpen());
+}
+
+void TestDatabase::fullDiskFailsTheTransactionAndKeepsWhatWasStored()
+{
+    const SchedOrdTaskField kept = mainTask(1, {subTask(1, 1, '0')});
+    QVERIFY(m_db.begin());
+    QVERIFY(m_db.saveMainTask(kAccount, kept));
+    QVERIFY(m_db.commit());
+    QVERIFY(m_db.limitPages(8));
+
+    // When an import does not fit on the disk,
+    std::vector<SchedOrdSubTaskField> many;
+    for (int i = 0; i < 5000; ++i)
+        many.push_back(subTask(2, 100 + i, '0'));
+    bool stored = m_db.begin();
+    QVERIFY(stored);
+    stored = m_db.saveMainTask(kAccount, mainTask(2, many));
+    QVERIFY(!stored);
+    QVERIFY2(m_db.lastError().contains(QStringLiteral("full")), qPrintable(m_db.lastError()));
+    m_db.rollback();
+
+    // then nothing of it is stored and what was stored before is intact.
+    reopen();
+    const auto loaded = m_db.loadMainTasks(kAccount);
+    QCOMPARE(loaded.size(), size_t(1));
+    compareTasks(loaded.front(), kept);
+}
+
+QTEST_GUILESS_MAIN(TestDatabase)
+#include "tst_database.moc"
