@@ -1,5 +1,6 @@
 #include "SchedOrdDatabase.h"
 #include "SubTaskFields.h"
+#include "VelmDataFolder.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -97,6 +98,11 @@ private slots:
     void newerSchemaIsRefusedAndUntouched();
     void unwritableFolderIsRefused();
     void fullDiskFailsTheTransactionAndKeepsWhatWasStored();
+
+    void folderChoice_data();
+    void folderChoice();
+    void secondClientOnTheSameFolderIsRefused();
+    void lockOfACrashedClientIsTakenOver();
 
 private:
     QString path() const { return m_dir->filePath(QStringLiteral("velm.db")); }
@@ -326,6 +332,68 @@ void TestDatabase::fullDiskFailsTheTransactionAndKeepsWhatWasStored()
     const auto loaded = m_db.loadMainTasks(kAccount);
     QCOMPARE(loaded.size(), size_t(1));
     compareTasks(loaded.front(), kept);
+}
+
+void TestDatabase::folderChoice_data()
+{
+    QTest::addColumn<QString>("commandLine");
+    QTest::addColumn<QString>("environment");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("--data-dir wins") << "/tmp/velm-a" << "/tmp/velm-b" << "/tmp/velm-a";
+    QTest::newRow("then the environment") << "" << "/tmp/velm-b" << "/tmp/velm-b";
+    QTest::newRow("relative paths are made absolute") << "velm-c" << "" << QDir::current().absoluteFilePath("velm-c");
+}
+
+void TestDatabase::folderChoice()
+{
+    QFETCH(QString, commandLine);
+    QFETCH(QString, environment);
+    QFETCH(QString, expected);
+    qputenv(VelmDataFolder::EnvironmentVariable, environment.toUtf8());
+    const VelmDataFolder folder(commandLine);
+    qunsetenv(VelmDataFolder::EnvironmentVariable);
+    QCOMPARE(folder.path(), expected);
+    QCOMPARE(folder.databasePath(), expected + QStringLiteral("/velm.db"));
+}
+
+void TestDatabase::secondClientOnTheSameFolderIsRefused()
+{
+    const QString dir = m_dir->filePath(QStringLiteral("data"));
+    VelmDataFolder first(dir);
+    QString message;
+    QVERIFY(first.acquire(&message));
+
+    VelmDataFolder second(dir);
+    QVERIFY(!second.acquire(&message));
+    QCOMPARE(message, QStringLiteral("数据文件夹 %1 正被另一个客户端使用（进程 %2），本客户端不能启动。")
+                          .arg(dir)
+                          .arg(QCoreApplication::applicationPid()));
+    QVERIFY(!second.isHeld());
+
+    first.release();
+    QVERIFY(second.acquire(&message));
+}
+
+void TestDatabase::lockOfACrashedClientIsTakenOver()
+{
+    // Given the lock file of a client whose process no longer exists,
+    const QString dir = m_dir->filePath(QStringLiteral("crashed"));
+    QVERIFY(QDir().mkpath(dir));
+    {
+        VelmDataFolder crashed(dir);
+        QString message;
+        QVERIFY(crashed.acquire(&message));
+    }
+    QFile lockFile(dir + QStringLiteral("/velm.lock"));
+    QVERIFY(lockFile.open(QIODevice::WriteOnly));
+    lockFile.write("2147483646\nvelm_client\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    lockFile.close();
+
+    // then the next client takes the folder over.
+    VelmDataFolder next(dir);
+    QString message;
+    QVERIFY2(next.acquire(&message), qPrintable(message));
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)
