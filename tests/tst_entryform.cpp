@@ -73,6 +73,40 @@ private slots:
     }
     void cleanup() { VelmTest::removeAllAccounts(); }
 
+    // The host reaches the form's slots by meta-object index: the order, the access and the
+    // signatures are part of the contract.
+    void signalAndSlotsInContractOrder()
+    {
+        const QMetaObject& meta = SchedOrd_SingleOrderInsertWid::staticMetaObject;
+        QStringList methods;
+        for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+            const QMetaMethod method = meta.method(i);
+            methods << (method.access() == QMetaMethod::Public ? "public " : method.access() == QMetaMethod::Protected ? "protected " : "private ")
+                           + method.methodSignature();
+        }
+        const QStringList expected{
+            "public signalSingleOrderInsertBtnClicked()",
+            "protected slot_radiobtn_direction_idClicked(int)",
+            "protected slot_MyCompleterEdit_TextCompleted(QString)",
+            "protected slot_BuyPriceGearChanged(int)",
+            "protected slot_SellPriceGearChanged(int)",
+            "protected on_pushButton_singleOI_BuyFloat_PN_clicked()",
+            "protected on_pushButton_singleOI_SellFloat_PN_clicked()",
+            "protected on_pushButton_singleOI_BuyFloat_Unit_clicked()",
+            "protected on_pushButton_singleOI_SellFloat_Unit_clicked()",
+            "protected on_pushButton_singleOI_bottom_help_clicked()",
+            "protected on_pushButton_singleOI_bottom_reset_clicked()",
+            "protected on_pushButton_singleOI_bottom_Insert_clicked()",
+            "protected slot_timeout_reqinquirymaxordervolume()",
+            "protected slot_RspInquiryMaxOrderVolumeFinished(QString,int,int,QString,int)",
+            "protected slot_RspInquiryMaxOrderVolumeFinished(QString,int,int,QString)",   // the default request id
+            "protected slot_RtnLev1MarketData(QString)",
+            "protected slot_UpdateTradingAccount()",
+            "protected slot_UpdateAllSecurity()",
+            "protected slot_PosQuotaTypeNormalChanged()"};
+        QCOMPARE(methods, expected);
+    }
+
     // Market and custom price show the price box, other gears the shift row; only on the chosen side.
     void rowsFollowDirectionAndGear_data()
     {
