@@ -9,6 +9,8 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <cstdio>
+
 namespace {
 
 using WidFactory = ISubModuleWid* (*)(int, int, QWidget*);
@@ -182,5 +184,22 @@ private:
     QLibrary m_module;
 };
 
-QTEST_MAIN(ContractTest)
+// As QTEST_MAIN, but the process ends only once QtTest's watchdog thread has, so that the leak
+// check at exit sees every thread whole.
+int main(int argc, char* argv[])
+{
+    int result = 0;
+    {
+        QApplication app(argc, argv);
+        app.setAttribute(Qt::AA_Use96Dpi, true);
+        ContractTest test;
+        result = QTest::qExec(&test, argc, argv);
+    }
+    if (!VelmTest::waitUntilOnlyThread(5000)) {
+        std::fprintf(stderr, "a thread outlived the test\n");
+        return 1;
+    }
+    return result;
+}
+
 #include "tst_contract.moc"
