@@ -33,23 +33,11 @@ const QSet<QString> kHostContract{
 
 // The class, namespace or variable a demangled symbol belongs to: "vtable for SimBroker" and
 // "Util::QStr2str[abi:cxx11](QString const&)" belong to SimBroker and Util.
-QString ownerOf(QString symbol)
+QString ownerOf(const QString& symbol)
 {
-    static const QRegularExpression special(QStringLiteral(
-        "^(typeinfo name for |typeinfo for |vtable for |VTT for |construction vtable for |guard variable for "
-        "|non-virtual thunk to |virtual thunk to )+"));
-    symbol.remove(special);
-    int depth = 0;
-    for (int i = 0; i < symbol.size(); ++i) {
-        const QChar c = symbol.at(i);
-        if (c == QLatin1Char('<'))
-            ++depth;
-        else if (c == QLatin1Char('>'))
-            --depth;
-        else if (depth == 0 && (c == QLatin1Char('(') || c == QLatin1Char('[') || symbol.midRef(i, 2) == QLatin1String("::")))
-            return symbol.left(i);
-    }
-    return symbol;
+    static const QRegularExpression owner(QStringLiteral(
+        "^(?:(?:typeinfo name|typeinfo|vtable|VTT|construction vtable|guard variable) for |(?:non-)?virtual thunk to )*(\\w+)"));
+    return owner.match(symbol).captured(1);
 }
 
 // Demangled symbol names that `nm` lists for a library with the given options.
