@@ -75,7 +75,6 @@ private slots:
         VelmTest::addStockAccount(kStockAccount);
         VelmTest::addCreditAccount(kCreditAccount);
         VelmTest::addAccount(kOtherKindAccount, 7);
-        // The host only sees a null from a factory; the module's category says why.
         QLoggingCategory::setFilterRules(QStringLiteral("velm.schedord.debug=true"));
         m_module.setFileName(moduleDir() + QStringLiteral("/ScheduledOrder"));
         QVERIFY2(m_module.load(), qPrintable(m_module.errorString()));
@@ -112,37 +111,32 @@ private slots:
         QCOMPARE(exported, (QSet<QString>{kWidFactory, kDlgFactory}));
     }
 
+    // `variant`: the class made, none for an account of another kind (ApiType 7) or no account.
     void factoriesAnswerByAccountKind_data()
     {
         QTest::addColumn<bool>("dialog");
         QTest::addColumn<int>("accountId");
-        QTest::addColumn<QByteArray>("className");
-        QTest::addColumn<QByteArray>("refusal");
-        QTest::newRow("window, stock") << false << kStockAccount << QByteArray("Velm_Space::ScheduledOrderWidStpStock")
-                                       << QByteArray();
-        QTest::newRow("window, credit") << false << kCreditAccount << QByteArray("Velm_Space::ScheduledOrderWidStpCredit")
-                                        << QByteArray();
-        QTest::newRow("window, other kind") << false << kOtherKindAccount << QByteArray()
-                                            << QByteArray("no scheduled-order window for account 703 of ApiType 7 (0: not registered)");
-        QTest::newRow("window, unknown account") << false << 4242 << QByteArray()
-                                                 << QByteArray("no scheduled-order window for account 4242 of ApiType 0 (0: not registered)");
-        QTest::newRow("dialog, stock") << true << kStockAccount
-                                       << QByteArray("Velm_Space::SchedOrd_ModifySubTaskParamWidStpStock") << QByteArray();
-        QTest::newRow("dialog, credit") << true << kCreditAccount
-                                        << QByteArray("Velm_Space::SchedOrd_ModifySubTaskParamWidStpCredit") << QByteArray();
-        QTest::newRow("dialog, other kind") << true << kOtherKindAccount << QByteArray()
-                                            << QByteArray("no modify dialog for account 703 of ApiType 7 (0: not registered)");
-        QTest::newRow("dialog, unknown account") << true << 4242 << QByteArray()
-                                                 << QByteArray("no modify dialog for account 4242 of ApiType 0 (0: not registered)");
+        QTest::addColumn<QByteArray>("variant");
+        for (const bool dialog : {false, true}) {
+            const QByteArray base = dialog ? "SchedOrd_ModifySubTaskParamWid" : "ScheduledOrderWid";
+            const char* kind = dialog ? "dialog" : "window";
+            QTest::addRow("%s, stock", kind) << dialog << kStockAccount << base + "StpStock";
+            QTest::addRow("%s, credit", kind) << dialog << kCreditAccount << base + "StpCredit";
+            QTest::addRow("%s, other kind", kind) << dialog << kOtherKindAccount << QByteArray();
+            QTest::addRow("%s, unknown account", kind) << dialog << 4242 << QByteArray();
+        }
     }
     void factoriesAnswerByAccountKind()
     {
         QFETCH(bool, dialog);
         QFETCH(int, accountId);
-        QFETCH(QByteArray, className);
-        QFETCH(QByteArray, refusal);
-        if (!refusal.isEmpty())
-            QTest::ignoreMessage(QtDebugMsg, refusal.constData());
+        QFETCH(QByteArray, variant);
+        if (variant.isEmpty()) {
+            // The host only sees a null; the module's category says why.
+            QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("no %1 for account %2 of ApiType %3 (0: not registered)")
+                                                            .arg(dialog ? "modify dialog" : "scheduled-order window")
+                                                            .arg(accountId).arg(accountId == kOtherKindAccount ? 7 : 0)));
+        }
         QWidget parent;
         QWidget* made = nullptr;
         if (dialog) {
@@ -156,12 +150,12 @@ private slots:
             QVERIFY(factory);
             made = factory(accountId, 0, &parent);
         }
-        QCOMPARE(made ? QByteArray(made->metaObject()->className()) : QByteArray(), className);
+        QCOMPARE(made ? QByteArray(made->metaObject()->className()) : QByteArray(), variant.isEmpty() ? variant : "Velm_Space::" + variant);
         if (!made)
             return;
         QCOMPARE(made->parentWidget(), &parent);
         // The host owns what it gets: deleting it through the base pointer runs both destructors.
-        QTest::ignoreMessage(QtDebugMsg, QByteArray("~" + className.mid(className.indexOf("::") + 2) + "()").constData());
+        QTest::ignoreMessage(QtDebugMsg, QByteArray("~" + variant + "()").constData());
         QTest::ignoreMessage(QtDebugMsg, dialog ? "~SchedOrd_ModifySubTaskParamWid()" : "~ScheduledOrderWid()");
         delete made;
     }
