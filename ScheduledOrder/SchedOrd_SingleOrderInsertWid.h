@@ -69,8 +69,8 @@ protected slots:
     void slot_RspInquiryMaxOrderVolumeFinished(QString securitykey, int maxvolume, int error_id, QString error_msg,
                                                int requestID = -1);
     void slot_RtnLev1MarketData(QString securityKey);
-    void slot_UpdateAllSecurity();
     void slot_UpdateTradingAccount();
+    void slot_UpdateAllSecurity();
     void slot_PosQuotaTypeNormalChanged();
 
 protected:

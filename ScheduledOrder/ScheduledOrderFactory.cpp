@@ -1,5 +1,6 @@
 #include "ScheduledOrderFactory.h"
 
+#include "SchedOrdLogging.h"
 #include "SchedOrd_ModifySubTaskParamWidStpCredit.h"
 #include "SchedOrd_ModifySubTaskParamWidStpStock.h"
 #include "ScheduledOrderWidStpCredit.h"
@@ -17,16 +18,24 @@ int apiTypeOf(int accountId)
     return userData ? userData->getApiType() : 0;
 }
 
+// The host only sees a null window; this says why.
+void logRefusedAccount(const char* window, int accountId, int apiType)
+{
+    qCDebug(lcSchedOrd, "no %s for account %d of ApiType %d (0: not registered)", window, accountId, apiType);
+}
+
 } // namespace
 
 ISubModuleWid* ScheduledOrderFactory::createScheduledOrderWid(int accountId, int reserved, QWidget* parent)
 {
-    switch (apiTypeOf(accountId)) {
+    const int apiType = apiTypeOf(accountId);
+    switch (apiType) {
     case ApiTypes::Stock:
         return new ScheduledOrderWidStpStock(accountId, reserved, parent);
     case ApiTypes::Credit:
         return new ScheduledOrderWidStpCredit(accountId, reserved, parent);
     default:
+        logRefusedAccount("scheduled-order window", accountId, apiType);
         return nullptr;
     }
 }
@@ -34,12 +43,14 @@ ISubModuleWid* ScheduledOrderFactory::createScheduledOrderWid(int accountId, int
 ISubModuleDlg* ScheduledOrderFactory::createModifySubTaskParamDlg(int accountId, int reserved, QWidget* parent)
 {
     Q_UNUSED(reserved)
-    switch (apiTypeOf(accountId)) {
+    const int apiType = apiTypeOf(accountId);
+    switch (apiType) {
     case ApiTypes::Stock:
         return new SchedOrd_ModifySubTaskParamWidStpStock(accountId, parent);
     case ApiTypes::Credit:
         return new SchedOrd_ModifySubTaskParamWidStpCredit(accountId, parent);
     default:
+        logRefusedAccount("modify dialog", accountId, apiType);
         return nullptr;
     }
 }

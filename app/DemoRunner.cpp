@@ -45,6 +45,19 @@ constexpr int kSettleMs = 1500;
 // Bounds the wait for the monitor tables to apply the engine's queued notifications.
 constexpr int kTablesSettleMs = 3000;
 
+// A sample task file: from the source tree when run from the build folder, else from the
+// installed package's data folder.
+QString samplePath(const QString& fileName)
+{
+    const QString executableDir = QCoreApplication::applicationDirPath();
+    for (const QLatin1String relative : {QLatin1String("/../../samples/"), QLatin1String("/../share/velm-client/samples/")}) {
+        const QString path = QDir::cleanPath(executableDir + relative + fileName);
+        if (QFileInfo::exists(path))
+            return path;
+    }
+    return QDir::cleanPath(executableDir + QStringLiteral("/../../samples/") + fileName);
+}
+
 // What a keyboard sends for one typed character; the line edit inserts the text.
 void typeCharacter(QWidget* target, QChar ch)
 {
@@ -239,8 +252,7 @@ void DemoRunner::importBasket()
 {
     auto* import = m_window ? m_window->findChild<QAbstractButton*>(QStringLiteral("pushButton_schedord_maintask_import"))
                             : nullptr;
-    const QString path = QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/../../samples"))
-                             .absoluteFilePath(QStringLiteral("basket_utf8.csv"));
+    const QString path = samplePath(QStringLiteral("basket_utf8.csv"));
     if (!import || !QFileInfo::exists(path)) {
         print(QStringLiteral("跳过导入：没有导入按钮或样例文件 %1").arg(path));
         modifyWaitingOrder();

@@ -10,6 +10,10 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <cstdio>
@@ -73,6 +77,24 @@ void registerCreditAccount()
     broker.setShortQuota(key("600000", '1'), 20000);
 }
 
+// The package's private library folder when the client runs installed, else empty.
+QString installedModuleDir()
+{
+    const QDir executableDir(QCoreApplication::applicationDirPath());
+    const QString installed = QDir::cleanPath(executableDir.absoluteFilePath(QStringLiteral(VELM_MODULE_DIR_FROM_BIN)));
+    return QFileInfo(installed).isDir() ? installed : QString();
+}
+
+// Installed, the client's own folder is not the user's to write: the strategy log goes to the
+// user's data folder instead (unless VELM_LOG_DIR says otherwise).
+void useUserLogDirWhenInstalled()
+{
+    if (installedModuleDir().isEmpty() || qEnvironmentVariableIsSet("VELM_LOG_DIR"))
+        return;
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + QStringLiteral("/logs");
+    qputenv("VELM_LOG_DIR", QFile::encodeName(dir));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -89,12 +111,13 @@ int main(int argc, char* argv[])
     const QCommandLineOption screenshotOption(
         QStringLiteral("screenshots"), QStringLiteral("Save demo screenshots into <dir>."), QStringLiteral("dir"));
     const QCommandLineOption moduleDirOption(
-        QStringLiteral("module-dir"), QStringLiteral("Load the module from <dir> (default: beside the executable)."),
+        QStringLiteral("module-dir"), QStringLiteral("Load the module from <dir> (default: beside the executable, or where the package installs it)."),
         QStringLiteral("dir"));
     parser.addOptions({demoOption, screenshotOption, moduleDirOption});
     parser.process(app);
     const bool demo = parser.isSet(demoOption);
 
+    useUserLogDirWhenInstalled();
     gWM = new WindowManager(&app);
     gWM->loadSettings();
     if (demo) {
@@ -111,8 +134,10 @@ int main(int argc, char* argv[])
 
     VelmClient client;
     QString moduleError;
+    const QString installedDir = installedModuleDir();
     const QString moduleDir = parser.isSet(moduleDirOption) ? parser.value(moduleDirOption)
-                                                            : QCoreApplication::applicationDirPath();
+                              : installedDir.isEmpty()      ? QCoreApplication::applicationDirPath()
+                                                            : installedDir;
     const bool moduleLoaded = client.loadScheduledOrderModule(moduleDir, &moduleError);
     if (moduleLoaded)
         client.openScheduledOrderWindow(kStockAccountId);

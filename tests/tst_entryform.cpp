@@ -73,6 +73,28 @@ private slots:
     }
     void cleanup() { VelmTest::removeAllAccounts(); }
 
+    // The host reaches the form's slots by meta-object index: their order is part of the contract.
+    void signalAndSlotsInContractOrder()
+    {
+        const QMetaObject& meta = SchedOrd_SingleOrderInsertWid::staticMetaObject;
+        QStringList methods;
+        for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+            const QMetaMethod method = meta.method(i);
+            QCOMPARE(method.access(), i == meta.methodOffset() ? QMetaMethod::Public : QMetaMethod::Protected);
+            methods << method.methodSignature();
+        }
+        const QString unit = QStringLiteral("on_pushButton_singleOI_%1_clicked()");
+        QCOMPARE(methods, (QStringList{
+            "signalSingleOrderInsertBtnClicked()", "slot_radiobtn_direction_idClicked(int)",
+            "slot_MyCompleterEdit_TextCompleted(QString)", "slot_BuyPriceGearChanged(int)", "slot_SellPriceGearChanged(int)",
+            unit.arg("BuyFloat_PN"), unit.arg("SellFloat_PN"), unit.arg("BuyFloat_Unit"), unit.arg("SellFloat_Unit"),
+            unit.arg("bottom_help"), unit.arg("bottom_reset"), unit.arg("bottom_Insert"),
+            "slot_timeout_reqinquirymaxordervolume()", "slot_RspInquiryMaxOrderVolumeFinished(QString,int,int,QString,int)",
+            "slot_RspInquiryMaxOrderVolumeFinished(QString,int,int,QString)",   // the default request id
+            "slot_RtnLev1MarketData(QString)", "slot_UpdateTradingAccount()", "slot_UpdateAllSecurity()",
+            "slot_PosQuotaTypeNormalChanged()"}));
+    }
+
     // Market and custom price show the price box, other gears the shift row; only on the chosen side.
     void rowsFollowDirectionAndGear_data()
     {
@@ -107,40 +129,32 @@ private slots:
         QCOMPARE(child<QLabel>(form, "label_singleOI_MaxVolume")->text(), QString(sell ? "参考可卖" : "参考可买"));
     }
 
+    // A freshly built form shifts a sell down: 2 ticks read as -2; the sign button turns it to +2,
+    // and the unit button to a percentage that ignores the hidden ticks.
     void entryOfASellAndItsShiftButtons()
     {
         Form form = makeForm(kStockAccount);
         select(form, QStringLiteral("600000.SH"));
         click(form, "pushButton_singleOI_dir_sell");
-        auto* sign = child<QPushButton>(form, "pushButton_singleOI_SellFloat_PN");
-        QCOMPARE(sign->text(), QStringLiteral("向下"));
         child<QSpinBox>(form, "spinBox_singleOI_SellFloat_Tick")->setValue(2);
         child<QSpinBox>(form, "spinBox_singleOI_VolumeOriginal")->setValue(700);
         child<QTimeEdit>(form, "timeEdit_singleOI_ScheduledTime")->setTime(QTime(14, 56, 30));
         child<QCheckBox>(form, "checkBox_singleOI_LowerLimit")->setChecked(false);
-        const SingleOrderEntry entry = form->getSingleOrderEntry();
-        QCOMPARE(entry.SecurityID, QStringLiteral("600000"));
-        QCOMPARE(entry.ExchangeID, '1');
-        QCOMPARE(entry.Direction, '1');
-        QCOMPARE(entry.PriceGear, 7);
-        QCOMPARE(entry.PriceFloatType, 1);
-        QCOMPARE(entry.PriceFloatValue, -2.0);
-        QCOMPARE(entry.Volume, 700);
-        QCOMPARE(entry.StartTime, QTime(14, 56, 30));
-        QCOMPARE(entry.EndTime, QTime(14, 56, 30));
-        QCOMPARE(entry.NoSellAtLimitUp, true);
-        QCOMPARE(entry.NoBuyAtLimitDown, false);
+        SingleOrderEntry entry = form->getSingleOrderEntry();
+        QCOMPARE(QStringList({entry.SecurityID, QString(entry.ExchangeID), QString(entry.Direction)}), QStringList({"600000", "1", "1"}));
+        QCOMPARE(QVariantList({entry.PriceGear, entry.PriceFloatType, entry.PriceFloatValue, entry.Volume}), QVariantList({7, 1, -2.0, 700}));
+        QCOMPARE(QVariantList({entry.StartTime, entry.EndTime, entry.NoSellAtLimitUp, entry.NoBuyAtLimitDown}),
+                 QVariantList({QTime(14, 56, 30), QTime(14, 56, 30), true, false}));
 
         click(form, "pushButton_singleOI_SellFloat_PN");
-        QCOMPARE(sign->text(), QStringLiteral("向上"));
+        QCOMPARE(child<QPushButton>(form, "pushButton_singleOI_SellFloat_PN")->text(), QStringLiteral("向上"));
         QCOMPARE(form->getSingleOrderEntry().PriceFloatValue, 2.0);
-        auto* percentage = child<QDoubleSpinBox>(form, "doubleSpinBox_singleOI_SellFloat_Percentage");
         click(form, "pushButton_singleOI_SellFloat_Unit");
         QCOMPARE(child<QPushButton>(form, "pushButton_singleOI_SellFloat_Unit")->text(), QStringLiteral("%"));
-        QVERIFY(percentage->isVisible() && !child(form, "spinBox_singleOI_SellFloat_Tick")->isVisible());
-        percentage->setValue(0.75);
-        QCOMPARE(form->getSingleOrderEntry().PriceFloatType, 2);
-        QCOMPARE(form->getSingleOrderEntry().PriceFloatValue, 0.75);   // the hidden 2 ticks do not count
+        QVERIFY(child(form, "doubleSpinBox_singleOI_SellFloat_Percentage")->isVisible() && !child(form, "spinBox_singleOI_SellFloat_Tick")->isVisible());
+        child<QDoubleSpinBox>(form, "doubleSpinBox_singleOI_SellFloat_Percentage")->setValue(0.75);
+        entry = form->getSingleOrderEntry();
+        QCOMPARE(QVariantList({entry.PriceFloatType, entry.PriceFloatValue}), QVariantList({2, 0.75}));
     }
 
     void selectionSetsQuantityAndUnits_data()

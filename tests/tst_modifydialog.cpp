@@ -87,33 +87,9 @@ private slots:
         VelmTest::setUpWindowManager();
         VelmTest::addStockAccount(kStockAccount);
         VelmTest::addCreditAccount(kCreditAccount);
-        VelmTest::addAccount(1603, 7);
         m_parent = std::make_unique<QWidget>();
     }
     void cleanup() { m_parent.reset(); VelmTest::removeAllAccounts(); }
-
-    void factoryByAccountKind_data()
-    {
-        QTest::addColumn<int>("accountId");
-        QTest::addColumn<QByteArray>("variant");
-        QTest::newRow("stock") << kStockAccount << QByteArray("SchedOrd_ModifySubTaskParamWidStpStock");
-        QTest::newRow("credit") << kCreditAccount << QByteArray("SchedOrd_ModifySubTaskParamWidStpCredit");
-        QTest::newRow("other kind") << 1603 << QByteArray();
-    }
-    void factoryByAccountKind()
-    {
-        QFETCH(int, accountId);
-        QFETCH(QByteArray, variant);
-        ISubModuleDlg* dialog = Velm_Space::ScheduledOrderFactory::createModifySubTaskParamDlg(accountId, 0, m_parent.get());
-        QCOMPARE(dialog ? QByteArray(dialog->metaObject()->className()) : QByteArray(), variant.isEmpty() ? variant : "Velm_Space::" + variant);
-        if (!dialog)
-            return;
-        QVERIFY(dialog->parentWidget() == m_parent.get() && dialog->isModalContent());
-        // Variant first, then the base.
-        QTest::ignoreMessage(QtDebugMsg, QByteArray("~" + variant + "()").constData());
-        QTest::ignoreMessage(QtDebugMsg, "~SchedOrd_ModifySubTaskParamWid()");
-        delete dialog;
-    }
 
     // Open on a stored sub-task, check what the form shows, make one edit, confirm: the copy must
     // differ from the stored sub-task in the written fields only, the flag must say whether it does.

@@ -169,7 +169,7 @@ private slots:
             setVolumeAndConfirm(content, volume ? volume : stored.TargetVolume);
         });
         QCOMPARE(m_service->modifyRequestCount(), volume ? 1 : 0);
-        QCOMPARE(modifyLogLines(), log.isEmpty() ? QStringList() : QStringList{log.arg(key)});
+        QCOMPARE(m_service->operationLog().filter(QStringLiteral("修改子任务")), log.isEmpty() ? QStringList() : QStringList{log.arg(key)});
         F expected = stored;
         if (volume) {
             expected.TargetVolume = volume;
@@ -286,12 +286,7 @@ private:
             QTest::qVerify(QTest::qWaitForWindowExposed(m_table.get()), "exposed", "", __FILE__, __LINE__);
             settle();
         }
-        return firstSubTask(task.MainTaskID);
-    }
-    F firstSubTask(int mainTaskId)
-    {
-        const SchedOrdTaskField task = m_service->getOneMainTask(mainTaskId);
-        return task.VecSubTask.empty() ? F() : task.VecSubTask.front();
+        return m_service->getOneMainTask(task.MainTaskID).VecSubTask.at(0);
     }
     void settle()
     {
@@ -336,7 +331,6 @@ private:
         QTest::mouseClick(view()->viewport(), Qt::LeftButton, Qt::NoModifier, view()->buttonRect(index, 0).center());
         settle();
     }
-    QStringList modifyLogLines() { return m_service->operationLog().filter(QStringLiteral("修改子任务")); }
 
     UserData* m_userData = nullptr;
     ServiceScheduledOrder* m_service = nullptr;

@@ -4,7 +4,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <cstdio>
 #include <cstdlib>
@@ -67,6 +69,19 @@ void setUpWindowManager()
     gWM->autoStartImportedTask = false;
     gWM->allowPastSetTime = false;
     gWM->creditShortSellOption = false;
+}
+
+bool waitUntilOnlyThread(int timeoutMs)
+{
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size() > 1) {
+        if (elapsed.hasExpired(timeoutMs))
+            return false;
+        QThread::msleep(1);
+    }
+    return true;
 }
 
 } // namespace VelmTest

@@ -16,4 +16,9 @@ void setUpWindowManager();
 // A folder for this test run's files.
 QString tempDir();
 
+// Waits, at most `timeoutMs`, until the calling thread is the process's only one. QtTest's watchdog
+// thread is detached: its wait() returns before the thread has exited, and LeakSanitizer, which
+// checks at process exit, cannot suspend a thread that is exiting and so misses what it holds.
+bool waitUntilOnlyThread(int timeoutMs);
+
 } // namespace VelmTest

@@ -1,0 +1,3 @@
+#include "SchedOrdLogging.h"
+
+Q_LOGGING_CATEGORY(lcSchedOrd, "velm.schedord", QtInfoMsg)
