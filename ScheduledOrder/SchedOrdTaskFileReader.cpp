@@ -8,7 +8,6 @@
 #include <QLatin1String>
 #include <QTextCodec>
 #include <QTextStream>
-#include <QTime>
 
 #include <algorithm>
 #include <utility>
@@ -73,7 +72,7 @@ SchedOrdTaskField SchedOrdTaskFileReader::buildMainTask(int mainTaskId, const QS
     task.MainTaskName = Util::QStr2str(name);
     task.MainTaskStatus = MainTaskStatus::NotStarted;
     task.TriggerStatus = MainTriggerStatus::None;
-    task.CreateTime = SchedOrdTaskTime::fromQTime(QTime::currentTime());
+    task.CreateTime = SchedOrdTaskTime::currentSecond();
     if (!subTasks.empty()) {
         const SchedOrdSubTaskField& first = subTasks.front();
         task.StartTime = first.StartTime;
