@@ -292,6 +292,12 @@ void appendFieldText(std::string& message, QStringView text)
         message += static_cast<char>(ch.unicode());
 }
 
+// "[行#N导入失败] ", with which every message of a refused line starts.
+std::string& startMessage(std::string& message, int lineNumber)
+{
+    return message.assign(texts().lineOpen).append(std::to_string(lineNumber)).append(texts().lineClose);
+}
+
 // "name(text)" followed by the verdict and the rule, as every field message reads.
 std::string fieldMessage(const std::string& fieldName, QStringView text, const std::string& verdict,
                          const std::string& rule)
@@ -317,7 +323,7 @@ SchedOrdTaskFileParser::SchedOrdTaskFileParser(int apiType, SubTaskIdSource next
 void SchedOrdTaskFileParser::refuseLongLine(int lineNumber, qint64 fieldCount, qint64 length, std::string& message)
 {
     const MessageTexts& text = texts();
-    message.assign(text.lineOpen).append(std::to_string(lineNumber)).append(text.lineClose);
+    startMessage(message, lineNumber);
     if (fieldCount != FieldCount)
         message.append(text.fieldCount).append(std::to_string(fieldCount)).append(text.fieldCountRule).append(std::to_string(FieldCount));
     else
@@ -335,7 +341,7 @@ bool SchedOrdTaskFileParser::parseLine(int lineNumber, QStringView line, std::st
 {
     std::string reason;
     if (!parseContent(line, reason, subTask)) {
-        message.assign(texts().lineOpen).append(std::to_string(lineNumber)).append(texts().lineClose).append(reason);
+        startMessage(message, lineNumber).append(reason);
         return false;
     }
     subTask.TriggerTime = m_todayMidnight;
