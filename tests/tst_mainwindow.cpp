@@ -234,7 +234,6 @@ private slots:
         expected.OrderPrice = 250.5;
         expected.StartTime = expected.EndTime = setTicks;
         expected.NoSellAtLimitUp = false;
-        QVERIFY(task.MainTaskID > 0 && expected.SubTaskID > 0);
         QCOMPARE(VelmTest::subTaskDifferences(task.VecSubTask.front(), expected), QStringList());
     }
 };

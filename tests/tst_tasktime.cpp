@@ -64,10 +64,6 @@ private slots:
         QTest::addColumn<int>("gear");
         QTest::addColumn<int>("priceType");
         QTest::newRow("last") << 0 << 0;
-        QTest::newRow("limit up") << 1 << 14;
-        QTest::newRow("ask 1") << 6 << 1;
-        QTest::newRow("bid 5") << 11 << 11;
-        QTest::newRow("sell cage") << 14 << 17;
         QTest::newRow("custom") << 15 << 12;
         QTest::newRow("market") << 21 << 3;
         QTest::newRow("previous close") << -1 << 13;
