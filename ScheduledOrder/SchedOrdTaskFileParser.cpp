@@ -25,6 +25,8 @@ constexpr int kSellCageLower = 17;
 constexpr int kSpecifiedLimitPrice = 12;
 constexpr double kLowestSpecifiedPrice = 0.000001;
 constexpr int kSecondsPerDay = 24 * 60 * 60;
+// A refused value is shown up to this many characters: enough for any valid one.
+constexpr qsizetype kLongestShownValue = 32;
 
 bool isAsciiDigit(QChar ch)
 {
@@ -196,6 +198,9 @@ struct MessageTexts
     std::string emptyLine = toLocal("该行内容为空");
     std::string fieldCount = toLocal("实际字段数量：");
     std::string fieldCountRule = toLocal("。格式要求字段数量：");
+    std::string lineLength = toLocal("该行内容过长：");
+    std::string lineLengthRule = toLocal("个字符。格式要求：每行不超过");
+    std::string characters = toLocal("个字符");
     std::string typeTag = toLocal("类型标识");
     std::string isInvalid = toLocal(")字段无效。");
     std::string typeTagRule = toLocal("格式要求：请填写SCHED。");
@@ -231,16 +236,66 @@ const MessageTexts& texts()
     return messageTexts;
 }
 
-// A field's text as the messages show it; most refused fields are plain ASCII and need no codec.
+bool isPlainAscii(QChar ch)
+{
+    return ch.unicode() >= 0x20 && ch.unicode() < 0x7F;
+}
+
+// Control and format characters would reach the message box raw, or not at all.
+bool isInvisible(QChar ch)
+{
+    switch (ch.category()) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString escaped(QChar ch)
+{
+    const bool byte = ch.unicode() <= 0xFF;
+    return (byte ? QStringLiteral("\\x") : QStringLiteral("\\u"))
+        + QString::number(ch.unicode(), 16).toUpper().rightJustified(byte ? 2 : 4, QLatin1Char('0'));
+}
+
+// A refused value as the trader reads it: cut after kLongestShownValue characters with an
+// ellipsis, invisible characters written as escapes.
+QString shownValue(QStringView text)
+{
+    qsizetype shownLength = std::min(text.size(), kLongestShownValue);
+    if (shownLength < text.size() && text[shownLength - 1].isHighSurrogate())
+        --shownLength;
+    QString shown;
+    for (const QChar ch : text.left(shownLength)) {
+        if (isInvisible(ch))
+            shown += escaped(ch);
+        else
+            shown += ch;
+    }
+    if (shownLength < text.size())
+        shown += QChar(0x2026);
+    return shown;
+}
+
+// A field's text as the messages show it; most refused fields are short plain ASCII and need no codec.
 void appendFieldText(std::string& message, QStringView text)
 {
-    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar ch) { return ch.unicode() < 0x80; });
-    if (!ascii) {
-        message += Util::QStr2str(text.toString());
+    if (text.size() > kLongestShownValue || !std::all_of(text.begin(), text.end(), isPlainAscii)) {
+        message += Util::QStr2str(shownValue(text));
         return;
     }
     for (const QChar ch : text)
         message += static_cast<char>(ch.unicode());
+}
+
+// "[行#N导入失败] ", with which every message of a refused line starts.
+std::string& startMessage(std::string& message, int lineNumber)
+{
+    return message.assign(texts().lineOpen).append(std::to_string(lineNumber)).append(texts().lineClose);
 }
 
 // "name(text)" followed by the verdict and the rule, as every field message reads.
@@ -265,6 +320,17 @@ SchedOrdTaskFileParser::SchedOrdTaskFileParser(int apiType, SubTaskIdSource next
 {
 }
 
+void SchedOrdTaskFileParser::refuseLongLine(int lineNumber, qint64 fieldCount, qint64 length, std::string& message)
+{
+    const MessageTexts& text = texts();
+    startMessage(message, lineNumber);
+    if (fieldCount != FieldCount)
+        message.append(text.fieldCount).append(std::to_string(fieldCount)).append(text.fieldCountRule).append(std::to_string(FieldCount));
+    else
+        message.append(text.lineLength).append(std::to_string(length)).append(text.lineLengthRule)
+            .append(std::to_string(LongestLine)).append(text.characters);
+}
+
 bool SchedOrdTaskFileParser::isAllDigits(const std::string& text)
 {
     return std::all_of(text.cbegin(), text.cend(), [](char byte) { return byte >= '0' && byte <= '9'; });
@@ -275,7 +341,7 @@ bool SchedOrdTaskFileParser::parseLine(int lineNumber, QStringView line, std::st
 {
     std::string reason;
     if (!parseContent(line, reason, subTask)) {
-        message.assign(texts().lineOpen).append(std::to_string(lineNumber)).append(texts().lineClose).append(reason);
+        startMessage(message, lineNumber).append(reason);
         return false;
     }
     subTask.TriggerTime = m_todayMidnight;

@@ -26,11 +26,17 @@ public:
     using SubTaskIdSource = std::function<int()>;
 
     static constexpr int FieldCount = 12;
+    // No task line comes near this many characters; a longer one is refused without being read whole.
+    static constexpr int LongestLine = 4096;
 
     SchedOrdTaskFileParser(int apiType, SubTaskIdSource nextSubTaskId);
 
     bool parseLine(int lineNumber, QStringView line, std::string& message,
                    VELMSCHEDORDAPI::SchedOrdSubTaskField& subTask) const;
+
+    // The message for a line longer than LongestLine: the field-count message when the count is
+    // wrong, else one that names the line's length.
+    static void refuseLongLine(int lineNumber, qint64 fieldCount, qint64 length, std::string& message);
 
     // True when every byte is a decimal digit; true for an empty string.
     static bool isAllDigits(const std::string& text);

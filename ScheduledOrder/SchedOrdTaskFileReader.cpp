@@ -1,6 +1,7 @@
 #include "SchedOrdTaskFileReader.h"
 
 #include "SchedOrdCodes.h"
+#include "SchedOrdTaskFileParser.h"
 #include "SchedOrdTaskTime.h"
 #include "Util.h"
 
@@ -8,7 +9,6 @@
 #include <QLatin1String>
 #include <QTextCodec>
 #include <QTextStream>
-#include <QTime>
 
 #include <algorithm>
 #include <utility>
@@ -31,6 +31,34 @@ bool isHeaderLine(int lineNumber, const QString& line)
     return lineNumber == 1 && !line.startsWith(QLatin1String("SCHED"));
 }
 
+// What follows the first piece of a line too long to be read whole.
+struct LineRest
+{
+    qint64 length = 0;
+    qint64 commas = 0;
+};
+
+// Reads on to the line's end in pieces of a bounded size, keeping none of them: memory stays
+// the same however long the line is.
+LineRest skipRestOfLine(QTextStream& stream, QString& piece)
+{
+    constexpr int kPiece = SchedOrdTaskFileParser::LongestLine;
+    LineRest rest;
+    do {
+        stream.readLineInto(&piece, kPiece);
+        rest.length += piece.size();
+        rest.commas += piece.count(QLatin1Char(','));
+    } while (piece.size() == kPiece);
+    return rest;
+}
+
+void addFailure(SchedOrdTaskFileReader::Result& result, const std::string& message)
+{
+    if (++result.failureCount > 1)
+        result.errorText += '\n';
+    result.errorText += message;
+}
+
 } // namespace
 
 QTextCodec* SchedOrdTaskFileReader::codecFor(const QString& path)
@@ -46,21 +74,28 @@ SchedOrdTaskFileReader::Result SchedOrdTaskFileReader::readLines(QTextStream& st
     if (const QIODevice* device = stream.device())
         result.subTasks.reserve(size_t(std::min(device->size() / kShortestDataLine + 1, kMostReservedSubTasks)));
     QString line;
+    QString piece;
     std::string message;
     int lineNumber = 0;
     while (!stream.atEnd()) {
-        stream.readLineInto(&line);
+        // A line of exactly LongestLine characters is whole when nothing follows it.
+        stream.readLineInto(&line, SchedOrdTaskFileParser::LongestLine);
+        const LineRest rest = line.size() == SchedOrdTaskFileParser::LongestLine ? skipRestOfLine(stream, piece) : LineRest();
         ++lineNumber;
         if (isHeaderLine(lineNumber, line))
             continue;
-        result.subTasks.emplace_back();
         message.clear();
+        if (rest.length > 0) {
+            SchedOrdTaskFileParser::refuseLongLine(lineNumber, line.count(QLatin1Char(',')) + rest.commas + 1,
+                                                   line.size() + rest.length, message);
+            addFailure(result, message);
+            continue;
+        }
+        result.subTasks.emplace_back();
         if (parseLine(lineNumber, line, message, result.subTasks.back()))
             continue;
         result.subTasks.pop_back();
-        if (++result.failureCount > 1)
-            result.errorText += '\n';
-        result.errorText += message;
+        addFailure(result, message);
     }
     return result;
 }
@@ -73,7 +108,7 @@ SchedOrdTaskField SchedOrdTaskFileReader::buildMainTask(int mainTaskId, const QS
     task.MainTaskName = Util::QStr2str(name);
     task.MainTaskStatus = MainTaskStatus::NotStarted;
     task.TriggerStatus = MainTriggerStatus::None;
-    task.CreateTime = SchedOrdTaskTime::fromQTime(QTime::currentTime());
+    task.CreateTime = SchedOrdTaskTime::currentSecond();
     if (!subTasks.empty()) {
         const SchedOrdSubTaskField& first = subTasks.front();
         task.StartTime = first.StartTime;

@@ -32,6 +32,8 @@ public:
     // UTF-8 when the host finds the file to be UTF-8, else the host's local 8-bit code page.
     static QTextCodec* codecFor(const QString& path);
 
+    // Lines are read in pieces of at most SchedOrdTaskFileParser::LongestLine characters: a longer
+    // line is refused by its number without ever being held whole, and reading goes on.
     static Result readLines(QTextStream& stream, const LineParser& parseLine);
 
     // The main task of an import: its sub-tasks take its id, and its times, equal-time flags and

@@ -1,9 +1,10 @@
 #include "SchedOrdTaskTime.h"
 
+#include <QDateTime>
 #include <QTime>
 
-#include <chrono>
 #include <ctime>
+#include <utility>
 
 namespace VELMSCHEDORDAPI {
 
@@ -20,12 +21,29 @@ std::tm localTm(std::time_t seconds)
     return result;
 }
 
+SchedOrdTaskTime::Clock& moduleClock()
+{
+    static SchedOrdTaskTime::Clock clock;
+    return clock;
+}
+
 } // namespace
+
+QDateTime SchedOrdTaskTime::currentDateTime()
+{
+    const Clock& clock = moduleClock();
+    return clock ? clock() : QDateTime::currentDateTime();
+}
+
+void SchedOrdTaskTime::setClock(Clock clock)
+{
+    moduleClock() = std::move(clock);
+}
 
 int64_t SchedOrdTaskTime::fromClockTime(int hour, int minute, int second)
 {
-    std::tm today = localTm(std::time(nullptr));
-    return fromLocalDateTime(today.tm_year + 1900, today.tm_mon + 1, today.tm_mday, hour, minute, second);
+    const QDate today = currentDateTime().date();
+    return fromLocalDateTime(today.year(), today.month(), today.day(), hour, minute, second);
 }
 
 int64_t SchedOrdTaskTime::fromLocalDateTime(int year, int month, int day, int hour, int minute, int second)
@@ -55,10 +73,17 @@ QString SchedOrdTaskTime::toText(int64_t ticks)
     return QString::fromLatin1(text);
 }
 
+int64_t SchedOrdTaskTime::currentSecond()
+{
+    const QDateTime now = currentDateTime();
+    const QDate day = now.date();
+    const QTime time = now.time();
+    return fromLocalDateTime(day.year(), day.month(), day.day(), time.hour(), time.minute(), time.second());
+}
+
 int64_t SchedOrdTaskTime::now()
 {
-    using namespace std::chrono;
-    return duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count() / 100;
+    return currentDateTime().toMSecsSinceEpoch() * (TicksPerSecond / 1000);
 }
 
 } // namespace VELMSCHEDORDAPI

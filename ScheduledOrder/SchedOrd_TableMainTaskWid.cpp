@@ -222,7 +222,7 @@ void SchedOrd_TableMainTaskWid::on_pushButton_schedord_maintask_import_clicked()
         return;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qDebug().noquote() << QStringLiteral("Cannot open file for reading: ") + file.errorString();
+        qWarning().noquote() << QStringLiteral("Cannot open file for reading: ") + file.errorString();
         gWM->popupMsgBoxInfo(tr("文件打开错误，导入失败"), this, QString());
         return;
     }

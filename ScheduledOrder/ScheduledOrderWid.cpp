@@ -168,7 +168,7 @@ void ScheduledOrderWid::slot_SingleOrderInsertBtnClicked()
         return;
     }
 
-    const QTime now = QDateTime::currentDateTime().time();
+    const QTime now = SchedOrdTaskTime::currentDateTime().time();
     if (entry.StartTime <= now && !gWM->allowPastSetTime) {
         const QString text = tr("设定时间（%1）不能早于当前时间（%2），请重新输入。")
                                  .arg(entry.StartTime.toString(QStringLiteral("hh:mm:ss")),
@@ -186,7 +186,7 @@ void ScheduledOrderWid::slot_SingleOrderInsertBtnClicked()
                                            + m_userData->GetSecurityNameByKey(securityKey));
     mainTask.MainTaskStatus = MainTaskStatus::NotStarted;
     mainTask.TriggerStatus = MainTriggerStatus::None;
-    mainTask.CreateTime = taskTimeOf(QTime::currentTime());
+    mainTask.CreateTime = SchedOrdTaskTime::currentSecond();
     mainTask.StartTime = taskTimeOf(entry.StartTime);
     mainTask.EndTime = taskTimeOf(entry.EndTime);
     mainTask.IsSameStartTime = true;

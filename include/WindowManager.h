@@ -29,13 +29,15 @@ struct PopupRecord
 };
 
 // The host's window manager: message boxes, confirmations, tool tips, the strategy log and the
-// scheduled-order settings. In non-interactive mode (tests, the headless demo) every popup is
-// recorded and announced instead of shown, returns at once, and confirmations return the
-// scripted answer.
+// scheduled-order settings. Every popup is announced. In non-interactive mode (tests, the
+// headless demo) popups are recorded, the latest RecordedPopups of them, instead of shown; they
+// return at once, and confirmations return the scripted answer. Shown popups are not recorded.
 class VELM_BASE_EXPORT WindowManager : public QObject
 {
     Q_OBJECT
 public:
+    static constexpr int RecordedPopups = 1000;
+
     explicit WindowManager(QObject* parent = nullptr);
     ~WindowManager() override;
 
@@ -78,12 +80,13 @@ public:
     void saveSettings() const;
 
 signals:
-    // A popup was recorded (non-interactive mode) or is about to be shown.
+    // A popup was recorded (non-interactive mode) or is about to be shown (for a confirmation:
+    // was answered).
     void signalPopup(int kind, QString title, QString text, QString detail);
 
 private:
-    PopupRecord& record(PopupRecord::Kind kind, const QString& title, const QString& text,
-                        const QString& detail, QWidget* parent);
+    void record(PopupRecord::Kind kind, const QString& title, const QString& text, const QString& detail,
+                QWidget* parent, bool answer = false);
 
     bool m_interactive = true;
     bool m_defaultConfirmAnswer = false;

@@ -1,9 +1,11 @@
 // The task-file import on a generated 100,000-line file (and one where every tenth line is bad):
 // lines per second of reading, parsing and building the main task, beside the floor of merely
-// reading the same lines with QTextStream in the same run, and the time from choosing the file in
-// the real dialog until the new rows are painted in both tables of a task monitor shown offscreen.
+// reading the same lines with QTextStream in the same run, the time from choosing the file in
+// the real dialog until the new rows are painted in both tables of a task monitor shown offscreen,
+// and the peak memory while importing a 200 MB file that is one line.
 
 #include "FileDialogDriver.h"
+#include "ProcessMemory.h"
 #include "SchedOrdClock.h"
 #include "SchedOrdSubTaskField.h"
 #include "SchedOrdTaskFileParser.h"
@@ -47,6 +49,8 @@ constexpr double kGoalLinesPerSecond = 1000000.0;
 constexpr double kGoalFloorRatio = 3.0;
 constexpr double kGoalShownMs = 1000.0;
 constexpr int kShownTimeoutMs = 60000;
+constexpr qint64 kOneLineFileBytes = 200LL * 1024 * 1024;
+constexpr long kGoalOneLineGrowthKb = 16 * 1024;
 
 const char* const kSecurities[] = {
     "SH600000", "SH600519", "SH601318", "SH688981", "SH510300", "SZ000001", "SZ300750",
@@ -237,6 +241,43 @@ double measureShownMs(const QString& path, int expectedSubTasks)
     return ms;
 }
 
+QString writeOneLineFile(const QString& path)
+{
+    QFile file(path);
+    const QByteArray chunk(1024 * 1024, 'x');
+    bool written = file.open(QIODevice::WriteOnly) && file.write("SCHED,SH600000,0,09:30:00,") == 26;
+    for (qint64 size = 0; written && size < kOneLineFileBytes; size += chunk.size())
+        written = file.write(chunk) == chunk.size();
+    if (!written) {
+        std::fprintf(stderr, "bench_import: cannot write %s\n", qPrintable(path));
+        std::exit(1);
+    }
+    return path;
+}
+
+// Peak resident memory while the one-line file is imported, above what the process held before.
+struct OneLinePeak
+{
+    long beforeKb = 0;
+    long peakKb = 0;
+    int failures = 0;
+    double ms = 0;
+};
+
+OneLinePeak measureOneLinePeak(const QString& path)
+{
+    OneLinePeak result;
+    // Writing "5" resets the peak (VmHWM) to the current resident size.
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    if (clearRefs.open(QIODevice::WriteOnly))
+        clearRefs.write("5");
+    clearRefs.close();
+    result.beforeKb = ProcessMemory::statusKb("VmRSS");
+    result.ms = elapsedMs([&] { parseAndBuild(path, result.failures); });
+    result.peakKb = ProcessMemory::statusKb("VmHWM");
+    return result;
+}
+
 void row(const QString& name, const QString& figure, const QString& baseline, const QString& goal)
 {
     std::printf("%-58s %-20s %-32s %s\n", qPrintable(name), qPrintable(figure), qPrintable(baseline), qPrintable(goal));
@@ -277,6 +318,7 @@ int main(int argc, char** argv)
     const QString valid = writeTaskFile(dir.filePath(QStringLiteral("valid.csv")), false);
     const QString withBad = writeTaskFile(dir.filePath(QStringLiteral("bad10.csv")), true);
 
+    const OneLinePeak oneLine = measureOneLinePeak(writeOneLineFile(dir.filePath(QStringLiteral("oneline.csv"))));
     const Throughput validResult = measureThroughput(valid);
     const Throughput badResult = measureThroughput(withBad);
     const double shownMs = measureShownMs(valid, kLines);
@@ -291,5 +333,10 @@ int main(int argc, char** argv)
     row(QStringLiteral("file chosen -> 100,000 rows shown in both tables"),
         QStringLiteral("%1 ms").arg(shownMs, 0, 'f', 0), QStringLiteral("-"),
         QStringLiteral("<= 1000 ms: ") + verdict(shownMs <= kGoalShownMs));
+    const long growthKb = oneLine.peakKb - oneLine.beforeKb;
+    row(QStringLiteral("200 MB one-line file: peak RSS above the start (%1 refused)").arg(oneLine.failures),
+        QStringLiteral("%1 MB").arg(growthKb / 1024.0, 0, 'f', 1),
+        QStringLiteral("%1 MB before, %2 ms").arg(oneLine.beforeKb / 1024.0, 0, 'f', 1).arg(oneLine.ms, 0, 'f', 0),
+        QStringLiteral("<= 16 MB: ") + verdict(oneLine.peakKb > 0 && growthKb <= kGoalOneLineGrowthKb));
     return 0;
 }

@@ -167,12 +167,16 @@ int Util::GetFileCodec(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return 0;
-    const QByteArray bytes = file.readAll();
+    // A prefix decides: reading a whole file of any size could take all memory.
+    constexpr qint64 kCodecPrefix = 64 * 1024;
+    const QByteArray bytes = file.read(kCodecPrefix);
     if (bytes.startsWith("\xEF\xBB\xBF"))
         return 2;
     QTextCodec::ConverterState state;
     QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
-    return (state.invalidChars == 0 && state.remainingChars == 0) ? 2 : 1;
+    // A character cut by the prefix's end is no fault; one cut by the file's end is.
+    const bool cutAtTheEnd = state.remainingChars != 0 && file.atEnd();
+    return (state.invalidChars == 0 && !cutAtTheEnd) ? 2 : 1;
 }
 
 void Util::setCustomComboBoxStyleSheet(QEvent::Type type, QComboBox* comboBox)

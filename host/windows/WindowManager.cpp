@@ -56,17 +56,21 @@ WindowManager::~WindowManager()
         gWM = nullptr;
 }
 
-PopupRecord& WindowManager::record(PopupRecord::Kind kind, const QString& title, const QString& text,
-                                   const QString& detail, QWidget* parent)
+void WindowManager::record(PopupRecord::Kind kind, const QString& title, const QString& text, const QString& detail,
+                           QWidget* parent, bool answer)
 {
+    if (m_interactive)
+        return;
+    if (m_popups.size() >= RecordedPopups)
+        m_popups.removeFirst();
     PopupRecord popup;
     popup.kind = kind;
     popup.title = title;
     popup.text = text;
     popup.detail = detail;
     popup.parent = parent;
+    popup.answer = answer;
     m_popups.append(popup);
-    return m_popups.last();
 }
 
 void WindowManager::popupMsgBoxInfo(QString text, QWidget* parent, QString detail)
@@ -89,7 +93,7 @@ bool WindowManager::popupMsgBoxConfirm(QString title, QString text, QWidget* par
             == QMessageBox::Yes;
     else
         answer = m_confirmAnswers.isEmpty() ? m_defaultConfirmAnswer : m_confirmAnswers.takeFirst();
-    record(PopupRecord::Confirm, title, text, QString(), parent).answer = answer;
+    record(PopupRecord::Confirm, title, text, QString(), parent, answer);
     emit signalPopup(PopupRecord::Confirm, title, text, QString());
     return answer;
 }
