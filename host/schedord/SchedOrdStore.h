@@ -13,8 +13,9 @@
 #include <vector>
 
 // The tasks of one account and what the engine needs to find its work fast: the due-time
-// index of every waiting sub-task of a running main task, and the sub-tasks whose orders rest
-// at the broker. Not guarded itself: the engine's lock guards it.
+// index of every waiting sub-task of a running main task (and of paused ones until they come
+// due, when takeDue drops them), and the sub-tasks whose orders rest at the broker. Not guarded
+// itself: the engine's lock guards it.
 class SchedOrdStore final
 {
 public:
