@@ -204,30 +204,6 @@ private slots:
         QCOMPARE(rig.sub(1).TriggerTime, at(3600));
     }
 
-    // A pause (even rounds) or delete from another thread comes first, or the fire does and is reported.
-    void pauseOrDeleteRacingTheFire()
-    {
-        Rig rig;
-        Recorder recorder(*rig.service);
-        for (int round = 0; round < 100; ++round) {
-            const bool deleting = round % 2;
-            const int64_t due = rig.clock->now() + SchedOrdTaskTime::TicksPerSecond;
-            const int victim = rig.start(1, due), bystander = rig.start(1, due);     // each sub-task id is its task's
-            const int sentBefore = int(rig.broker.orders().size());
-            bool actedOn = false;
-            std::thread other([&] { actedOn = deleting ? rig.service->DeleteMainTasks({victim}) : rig.service->PauseMainTasks({victim}); });
-            rig.clock->setNow(due);
-            other.join();
-            rig.service->waitForEngineIdle();
-            const int fired = int(rig.broker.orders().size()) - sentBefore - 1;
-            QCOMPARE(rig.sub(bystander).TriggerStatus, SubTriggerStatus::Filled);
-            // A delete always acts; the victim's signals: the start's, and the fire's if it came first.
-            QCOMPARE(fired, deleting ? int(recorder.subs[victim].size()) - 1 : actedOn ? 0 : 1);
-            QVERIFY(fired <= 1);
-            QCOMPARE(rig.service->getOneMainTask(victim).MainTaskID, deleting ? -1 : victim);
-        }
-    }
-
     void firing_data()
     {
         QTest::addColumn<PriceCase>("c");
