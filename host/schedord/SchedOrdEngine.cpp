@@ -168,7 +168,7 @@ bool SchedOrdEngine::fireDue(int64_t now)
         if (restingOrderId != 0)
             m_store.addResting(restingOrderId, ref, QString::fromStdString(ref.subTask->SecurityKey));
         Touched& touched = touchedOf(ref.mainTask->MainTaskID);
-        touched.subTaskIds.insert(ref.subTask->SubTaskID);
+        touched.subTaskIds.push_back(ref.subTask->SubTaskID);
         ++touched.fired;
         ++touched.outcomes[outcomeIndex(ref.subTask->TriggerStatus)];
         touched.last = ref.subTask;
@@ -195,7 +195,7 @@ void SchedOrdEngine::matchMovedQuotes(int64_t now)
             if (order.Status == SimOrderStatus::Filled)
                 m_store.dropResting(order.OrderID);
             Touched& touched = touchedOf(ref.mainTask->MainTaskID);
-            touched.subTaskIds.insert(ref.subTask->SubTaskID);
+            touched.subTaskIds.push_back(ref.subTask->SubTaskID);
             ++touched.filledLater;
             touched.last = ref.subTask;
         }

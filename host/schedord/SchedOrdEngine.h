@@ -16,7 +16,6 @@
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <unordered_set>
 #include <vector>
 
 class MarketSimulator;
@@ -96,7 +95,7 @@ private:
     };
     // What one slice did to one main task.
     struct Touched {
-        std::unordered_set<int> subTaskIds;
+        std::vector<int> subTaskIds;                // a fill may repeat a fired one
         int fired = 0;
         int filledLater = 0;
         int outcomes[5] = {};                       // by trigger code '1'..'5'

@@ -12,7 +12,7 @@ void SchedOrdOutbox::mainTaskChanged(int mainTaskId)
     push(Kind::MainTaskChanged, mainTaskId);
 }
 
-void SchedOrdOutbox::subTasksChanged(int mainTaskId, std::unordered_set<int> subTaskIds)
+void SchedOrdOutbox::subTasksChanged(int mainTaskId, std::vector<int> subTaskIds)
 {
     push(Kind::SubTasksChanged, mainTaskId).subTaskIds = std::move(subTaskIds);
 }

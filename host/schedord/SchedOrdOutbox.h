@@ -4,7 +4,6 @@
 #include <QStringList>
 
 #include <cstdint>
-#include <unordered_set>
 #include <vector>
 
 // What the service and its broker have to announce, in the order it happened, plus the
@@ -25,7 +24,7 @@ public:
     struct Notification {
         Kind kind = Kind::OperationLog;
         int mainTaskId = 0;
-        std::unordered_set<int> subTaskIds;
+        std::vector<int> subTaskIds;            // made a set when emitted, off the lock
         QString line;
         QStringList lines;
         int brokerChanges = 0;                  // SimBroker::Changes
@@ -33,7 +32,7 @@ public:
 
     void mainTaskAdded(int mainTaskId);
     void mainTaskChanged(int mainTaskId);
-    void subTasksChanged(int mainTaskId, std::unordered_set<int> subTaskIds);
+    void subTasksChanged(int mainTaskId, std::vector<int> subTaskIds);
     void mainTaskDeleted();
     void brokerChanged(int changes);
     // Keeps "hh:mm:ss <text>" (the time of `now`) in the log and announces it.

@@ -73,7 +73,7 @@ SchedOrdTaskField* SchedOrdStore::find(int mainTaskId)
     return it == m_tasks.end() ? nullptr : &it->second;
 }
 
-bool SchedOrdStore::start(int mainTaskId, std::unordered_set<int>& changedSubTasks)
+bool SchedOrdStore::start(int mainTaskId, std::vector<int>& changedSubTasks)
 {
     SchedOrdTaskField* task = find(mainTaskId);
     if (!task || (task->MainTaskStatus != MainTaskStatus::NotStarted && task->MainTaskStatus != MainTaskStatus::Paused))
@@ -84,14 +84,14 @@ bool SchedOrdStore::start(int mainTaskId, std::unordered_set<int>& changedSubTas
             || subTask.SubTaskStatus == SubTaskStatus::Paused;
         if (startable && subTask.TriggerStatus == SubTriggerStatus::NotTriggered) {
             subTask.SubTaskStatus = SubTaskStatus::Running;
-            changedSubTasks.insert(subTask.SubTaskID);
+            changedSubTasks.push_back(subTask.SubTaskID);
         }
     }
     scheduleWaiting(*task);
     return true;
 }
 
-bool SchedOrdStore::pause(int mainTaskId, std::unordered_set<int>& changedSubTasks)
+bool SchedOrdStore::pause(int mainTaskId, std::vector<int>& changedSubTasks)
 {
     SchedOrdTaskField* task = find(mainTaskId);
     if (!task || task->MainTaskStatus != MainTaskStatus::Running)
@@ -103,7 +103,7 @@ bool SchedOrdStore::pause(int mainTaskId, std::unordered_set<int>& changedSubTas
     for (SchedOrdSubTaskField& subTask : task->VecSubTask) {
         if (isWaiting(subTask)) {
             subTask.SubTaskStatus = SubTaskStatus::Paused;
-            changedSubTasks.insert(subTask.SubTaskID);
+            changedSubTasks.push_back(subTask.SubTaskID);
         }
     }
     return true;

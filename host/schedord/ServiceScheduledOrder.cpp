@@ -47,7 +47,9 @@ ServiceScheduledOrder::ServiceScheduledOrder(int /*accountId*/, int apiType, con
         switch (n.kind) {
         case SchedOrdOutbox::Kind::MainTaskAdded: emit signalRtnMainTaskAdded(n.mainTaskId); break;
         case SchedOrdOutbox::Kind::MainTaskChanged: emit signalRtnMainTaskChanged(n.mainTaskId); break;
-        case SchedOrdOutbox::Kind::SubTasksChanged: emit signalRtnSubTaskChanged(n.mainTaskId, n.subTaskIds); break;
+        case SchedOrdOutbox::Kind::SubTasksChanged:
+            emit signalRtnSubTaskChanged(n.mainTaskId, std::unordered_set<int>(n.subTaskIds.begin(), n.subTaskIds.end()));
+            break;
         case SchedOrdOutbox::Kind::MainTaskDeleted: emit signalRtnMainTaskDeleted(); break;
         case SchedOrdOutbox::Kind::OperationLog: emit signalOperationLog(n.line); break;
         case SchedOrdOutbox::Kind::OperationLogRestored: emit signalOperationLogRestored(n.lines); break;
@@ -104,7 +106,7 @@ bool ServiceScheduledOrder::StartMainTasks(const std::vector<int>& mainTaskIds)
     return m_engine->change([&](SchedOrdStore& store, SchedOrdOutbox& outbox, int64_t now) {
         bool actedOn = false;
         for (const int id : mainTaskIds) {
-            std::unordered_set<int> changedSubTasks;
+            std::vector<int> changedSubTasks;
             if (!store.start(id, changedSubTasks))
                 continue;
             actedOn = true;
@@ -124,7 +126,7 @@ bool ServiceScheduledOrder::PauseMainTasks(const std::vector<int>& mainTaskIds)
     return m_engine->change([&](SchedOrdStore& store, SchedOrdOutbox& outbox, int64_t now) {
         bool actedOn = false;
         for (const int id : mainTaskIds) {
-            std::unordered_set<int> changedSubTasks;
+            std::vector<int> changedSubTasks;
             if (!store.pause(id, changedSubTasks))
                 continue;
             actedOn = true;
