@@ -9,7 +9,7 @@ class QPlainTextEdit;
 class ServiceScheduledOrder;
 
 // The host's operation-log view of one account: every line the account's scheduled-order
-// service logs (the stored ones arrive through RestoreOpLog).
+// service logs, each once and in order (the stored ones arrive through RestoreOpLog).
 class VELM_BASE_EXPORT OperationLogWid : public QWidget
 {
     Q_OBJECT
@@ -21,6 +21,7 @@ public:
 
 private:
     void appendLine(const QString& line);
+    void restoreLines(const QStringList& lines);
 
     int m_accountId;
     QPlainTextEdit* m_text = nullptr;

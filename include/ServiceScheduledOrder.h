@@ -50,7 +50,7 @@ public:
     VELMSCHEDORDAPI::SchedOrdSubTaskField lastModifyRequest() const;
     bool isExistsRunningTask();
 
-    // Re-emits the stored operation log, line by line, through signalOperationLog.
+    // Emits the whole stored operation log through signalOperationLogRestored.
     void RestoreOpLog();
     QStringList operationLog() const;
 
@@ -66,6 +66,9 @@ signals:
     void signalRtnSubTaskChanged(int maintaskID, std::unordered_set<int> allsubtaskID);
     void signalRtnMainTaskDeleted();
     void signalOperationLog(const QString& line);
+    // Every line logged so far. It follows the signalOperationLog of each of them and precedes
+    // every later one: a view that takes it as its whole content shows each line once.
+    void signalOperationLogRestored(const QStringList& lines);
 
 private:
     void raiseNextMainTaskID(int usedId);
@@ -73,6 +76,7 @@ private:
 
     const int m_apiType;
     MarketSimulator& m_market;
+    SimBroker& m_broker;
     std::atomic<int> m_nextMainTaskId{1};
     std::atomic<int> m_nextSubTaskId{1};
     // Guarded by the engine's lock, like the store.

@@ -1,26 +1,44 @@
 // The scheduled-order engine on the real wall clock: how late single orders go out compared
 // with what the OS gives a bare sleep, how fast a burst of 5,000 goes out and how many signals
-// it costs, and what 100,000 stored sub-tasks weigh next to the bare records.
+// it costs, how long a pause waits for a burst of 100,000, how long the GUI thread stalls while
+// the module's monitor and the host's broker windows take a burst of 5,000, and what 100,000
+// stored sub-tasks weigh next to the bare records.
 
 #include "ProcessMemory.h"
 #include "MarketSimulator.h"
 #include "SchedOrdCodes.h"
 #include "SchedOrdTaskTime.h"
+#include "SchedOrd_TaskMonitorWid.h"
 #include "SecurityCatalogue.h"
 #include "ServiceScheduledOrder.h"
 #include "SimBroker.h"
+#include "TestAccounts.h"
+#include "UserData.h"
 #include "Util.h"
+#include "VelmTest.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QEventLoop>
 #include <QFile>
+#include <QMetaEnum>
+#include <QThread>
+#include <QTimer>
+
+#include <malloc.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace VELMSCHEDORDAPI;
@@ -33,6 +51,7 @@ constexpr auto kLatencySpacing = std::chrono::milliseconds(100);
 constexpr int kBurstSize = 5000;
 constexpr int kStoredSubTasks = 100000;
 constexpr int kSubTasksPerMainTask = 5000;
+constexpr int kGuiAccount = 9001;
 const QString kKey = QStringLiteral("600000.SH");
 
 int64_t toTicks(Clock::time_point t)
@@ -87,7 +106,30 @@ SchedOrdTaskField makeTask(int id, std::vector<SchedOrdSubTaskField> subs)
     return task;
 }
 
-// One account on the wall clock, with a hook on the broker that notes when each order is accepted.
+std::vector<int> idsUpTo(int count)
+{
+    std::vector<int> ids;
+    for (int id = 1; id <= count; ++id)
+        ids.push_back(id);
+    return ids;
+}
+
+// Main tasks 1.. of `perTask` buys each, all due at `due`, added and started.
+void addBurst(ServiceScheduledOrder& service, int mainTasks, int perTask, int64_t due)
+{
+    for (int m = 0; m < mainTasks; ++m) {
+        std::vector<SchedOrdSubTaskField> subs;
+        subs.reserve(static_cast<size_t>(perTask));
+        for (int i = 0; i < perTask; ++i)
+            subs.push_back(makeSub(m + 1, m * perTask + i + 1, due));
+        service.AddMainTasks({makeTask(m + 1, std::move(subs))});
+    }
+    service.StartMainTasks(idsUpTo(mainTasks));
+    service.waitForEngineIdle();
+}
+
+// One account on the wall clock, with a hook on the broker that notes when it announces new
+// orders (once per engine slice: for single orders, the moment each is known accepted).
 struct Account
 {
     Account()
@@ -202,7 +244,193 @@ BurstResult burst()
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < kBurstSize; ++i)
         direct.placeOrder(request, quote, due);
+    direct.announceChanges(direct.takeChanges());
     result.directMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return result;
+}
+
+struct PauseResult {
+    double pauseMs = 0.0;
+    double idlePauseMs = 0.0;
+    size_t firedBefore = 0;
+    size_t firedAfter = 0;
+};
+
+size_t ordersOf(const SimBroker& broker, int mainTaskId)
+{
+    const std::vector<SimOrder> orders = broker.orders();
+    return static_cast<size_t>(std::count_if(orders.begin(), orders.end(),
+                                              [mainTaskId](const SimOrder& o) { return o.MainTaskID == mainTaskId; }));
+}
+
+// A burst of 100,000 (20 main tasks of 5,000 due together): PauseMainTasks of the first
+// `pausedTasks` from this thread once the broker has announced the first orders (task 1 fires
+// first). The engine waits in that announcement until this thread is about to pause, so that
+// the figure is the pause's wait for the burst, not this thread's wake-up on a busy machine.
+// The same pause on a still engine is the baseline: what the pause itself costs.
+PauseResult pauseDuringBurst(int pausedTasks)
+{
+    PauseResult result;
+    const int mainTasks = kStoredSubTasks / kSubTasksPerMainTask;
+    {
+        Account still;
+        addBurst(still.service, mainTasks, kSubTasksPerMainTask, toTicks(Clock::now()) + 3600LL * SchedOrdTaskTime::TicksPerSecond);
+        QElapsedTimer timer;
+        timer.start();
+        still.service.PauseMainTasks(idsUpTo(pausedTasks));
+        result.idlePauseMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    }
+    Account account;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool announced = false;
+    bool pausing = false;
+    QObject::connect(&account.broker, &SimBroker::signalOrdersChanged, &account.broker, [&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (std::exchange(announced, true))
+            return;
+        changed.notify_all();
+        changed.wait_for(lock, std::chrono::seconds(1), [&] { return pausing; });
+    }, Qt::DirectConnection);
+    addBurst(account.service, mainTasks, kSubTasksPerMainTask, toTicks(Clock::now()) + 500 * 10000);
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return announced; });
+        pausing = true;
+        changed.notify_all();
+    }
+    QElapsedTimer timer;
+    timer.start();
+    account.service.PauseMainTasks(idsUpTo(pausedTasks));
+    result.pauseMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    for (int id = 1; id <= pausedTasks; ++id)
+        result.firedBefore += ordersOf(account.broker, id);
+    account.service.waitForEngineIdle();
+    for (int id = 1; id <= pausedTasks; ++id)
+        result.firedAfter += ordersOf(account.broker, id);
+    result.firedAfter -= result.firedBefore;
+    return result;
+}
+
+// Times every event delivered on the GUI thread while recording, by receiver. Only outermost
+// deliveries count, so a handler that sends events of its own is timed once, with them.
+class TimedApplication final : public QApplication
+{
+public:
+    struct Slowest {
+        double ms = 0.0;
+        QString receiver;
+        QEvent::Type type = QEvent::None;
+        double totalMs = 0.0;
+        int deliveries = 0;
+    };
+
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        if (!m_recording || m_depth > 0 || QThread::currentThread() != thread())
+            return QApplication::notify(receiver, event);
+        const QString name = QString::fromLatin1(receiver->metaObject()->className());
+        const QEvent::Type type = event->type();
+        ++m_depth;
+        QElapsedTimer timer;
+        timer.start();
+        const bool handled = QApplication::notify(receiver, event);
+        const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+        --m_depth;
+        Slowest& slowest = m_byReceiver[name];
+        if (ms > slowest.ms) {
+            slowest.ms = ms;
+            slowest.receiver = name;
+            slowest.type = type;
+        }
+        slowest.totalMs += ms;
+        ++slowest.deliveries;
+        return handled;
+    }
+
+    void record(bool on) { m_recording = on; }
+    // The receivers' slowest single deliveries, slowest first.
+    std::vector<Slowest> slowest() const
+    {
+        std::vector<Slowest> all;
+        for (const auto& entry : m_byReceiver)
+            all.push_back(entry.second);
+        std::sort(all.begin(), all.end(), [](const Slowest& a, const Slowest& b) { return a.ms > b.ms; });
+        return all;
+    }
+
+private:
+    bool m_recording = false;
+    int m_depth = 0;
+    std::map<QString, Slowest> m_byReceiver;
+};
+
+// The longest gap between the beats of a 1 ms timer on the GUI thread while `until` is false
+// (checked on every beat).
+double longestStall(const std::function<bool()>& until)
+{
+    double longest = 0.0;
+    QEventLoop loop;
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    QElapsedTimer sinceBeat;
+    QObject::connect(&probe, &QTimer::timeout, &loop, [&] {
+        longest = std::max(longest, static_cast<double>(sinceBeat.nsecsElapsed()) / 1e6);
+        sinceBeat.restart();
+        if (until())
+            loop.quit();
+    });
+    sinceBeat.start();
+    probe.start(1);
+    loop.exec();
+    return longest;
+}
+
+void runEventLoopFor(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    longestStall([&timer, ms] { return timer.elapsed() >= ms; });
+}
+
+struct StallResult {
+    double burstMs = 0.0;
+    double idleMs = 0.0;
+    std::vector<TimedApplication::Slowest> slowest;
+};
+
+// A burst of 5,000 on the wall clock into a shown task monitor (main-task and sub-task tables,
+// the host's order, trade and position windows and the operation log), on a demo-like account.
+StallResult guiStall(TimedApplication& app)
+{
+    StallResult result;
+    VelmTest::setUpWindowManager();
+    UserData* data = VelmTest::addStockAccount(kGuiAccount);
+    data->broker().setAvailableFunds(1e12);
+    data->initScheduledOrderApi();
+    ServiceScheduledOrder& service = *data->getServiceScheduledOrder();
+    Velm_Space::SchedOrd_TaskMonitorWid monitor(kGuiAccount, &service, nullptr);
+    monitor.resize(913, 546);
+    monitor.show();
+    // Far enough ahead for the monitor to settle first, even on a busy machine.
+    const int64_t due = toTicks(Clock::now()) + 3000 * 10000;
+    addBurst(service, 1, kBurstSize, due);
+    runEventLoopFor(300);
+    const int64_t recordFrom = due - 20 * 10000;
+    result.idleMs = longestStall([recordFrom] { return toTicks(Clock::now()) >= recordFrom; });
+
+    app.record(true);
+    QElapsedTimer settle;
+    result.burstMs = longestStall([&] {
+        if (!settle.isValid() && !service.isExistsRunningTask())
+            settle.start();
+        // The last signals may still be queued when the engine is done.
+        return settle.isValid() && settle.elapsed() >= 500;
+    });
+    app.record(false);
+    result.slowest = app.slowest();
     return result;
 }
 
@@ -237,6 +465,8 @@ MemoryResult memory()
         result.serviceKb = ProcessMemory::statusKb("VmRSS") - before;
         result.peakKb = ProcessMemory::statusKb("VmHWM");
     }
+    // Hands the service's freed heap back, or the records below would fit into it unseen.
+    malloc_trim(0);
     const long beforeBare = ProcessMemory::statusKb("VmRSS");
     std::vector<SchedOrdSubTaskField> bare(kStoredSubTasks, makeSub(1, 1, 0));
     result.bareKb = ProcessMemory::statusKb("VmRSS") - beforeBare;
@@ -253,13 +483,16 @@ void row(const char* name, const QString& figure, const QString& baseline, const
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    TimedApplication app(argc, argv);
     // Memory first, while the heap is still small and nothing else has raised the peak.
     const MemoryResult mem = memory();
     const LatencyResult latency = latencies();
     const std::vector<double>& engine = latency.engine;
     const std::vector<double>& bare = latency.bare;
     const BurstResult shot = burst();
+    const PauseResult pauseOne = pauseDuringBurst(1);
+    const PauseResult pause = pauseDuringBurst(kStoredSubTasks / kSubTasksPerMainTask);
+    const StallResult stall = guiStall(app);
 
     const auto ms = [](double value) { return QStringLiteral("%1 ms").arg(value, 0, 'f', 3); };
     const auto mb = [](double kb) { return QStringLiteral("%1 MB").arg(kb / 1024.0, 0, 'f', 1); };
@@ -278,6 +511,23 @@ int main(int argc, char** argv)
         QStringLiteral("5000 (one per sub-task)"), QStringLiteral("a handful"));
     row("burst of 5,000: signalRtnMainTaskChanged", QString::number(shot.mainTaskSignals),
         QStringLiteral("5000 (one per sub-task)"), QStringLiteral("a handful"));
+    row("burst of 100,000: pause task 1, returns in", ms(pauseOne.pauseMs),
+        ms(pauseOne.idlePauseMs) + QStringLiteral(" the same pause, nothing firing"), QStringLiteral("< 5 ms"));
+    row("burst of 100,000: pause task 1, fired after", QString::number(pauseOne.firedAfter),
+        QString::number(pauseOne.firedBefore) + QStringLiteral(" of it fired before"), QStringLiteral("0"));
+    row("burst of 100,000: pause all 20, returns in", ms(pause.pauseMs),
+        ms(pause.idlePauseMs) + QStringLiteral(" the same pause, nothing firing"), QStringLiteral("< 5 ms"));
+    row("burst of 100,000: pause all 20, fired after", QString::number(pause.firedAfter),
+        QString::number(pause.firedBefore) + QStringLiteral(" fired before"), QStringLiteral("0"));
+    row("burst of 5,000 into a shown monitor: GUI stall", ms(stall.burstMs),
+        ms(stall.idleMs) + QStringLiteral(" the same probe before the burst"), QStringLiteral("< 16 ms"));
+    const QMetaEnum eventTypes = QMetaEnum::fromType<QEvent::Type>();
+    for (size_t i = 0; i < std::min<size_t>(4, stall.slowest.size()); ++i) {
+        const TimedApplication::Slowest& slowest = stall.slowest[i];
+        row(i == 0 ? "  slowest single handler, by receiver" : "", ms(slowest.ms),
+            slowest.receiver + QLatin1Char(' ') + QString::fromLatin1(eventTypes.valueToKey(slowest.type)),
+            QStringLiteral("%1 in all, %2 events").arg(ms(slowest.totalMs)).arg(slowest.deliveries));
+    }
     row("memory: service holding 100,000 sub-tasks", mb(mem.serviceKb),
         mb(mem.bareKb) + QStringLiteral(" bare std::vector (") + QString::number(mem.bareComputedMb, 'f', 1)
             + QStringLiteral(" MB sizeof)"),

@@ -111,8 +111,8 @@ void ManualSchedOrdClock::wakeEngine()
         std::lock_guard<std::mutex> guard(m_mutex);
         wake = m_wake;
     }
-    // Called outside our own lock: the handler takes the engine's lock, which the engine holds
-    // while it reads this clock.
+    // Called outside our own lock: the handler takes the engine's wake lock, which the engine
+    // holds while this clock decides whether to wait.
     if (wake)
         wake();
 }

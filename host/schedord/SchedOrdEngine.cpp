@@ -2,6 +2,7 @@
 
 #include "SchedOrdClock.h"
 #include "SchedOrdCodes.h"
+#include "SimBroker.h"
 #include "Util.h"
 
 using namespace VELMSCHEDORDAPI;
@@ -32,9 +33,24 @@ int outcomeIndex(char triggerStatus)
 
 } // namespace
 
+SchedOrdEngine::OperationLock::OperationLock(Sync& sync)
+    : m_sync(sync)
+{
+    ++m_sync.waitingOperations;
+    m_sync.mutex.lock();
+    --m_sync.waitingOperations;
+}
+
+SchedOrdEngine::OperationLock::~OperationLock()
+{
+    m_sync.mutex.unlock();
+    m_sync.operationDone.notify_all();
+}
+
 SchedOrdEngine::SchedOrdEngine(const SecurityCatalogue& catalogue, MarketSimulator& market, SimBroker& broker,
                                Emitter emitter)
     : m_clock(std::make_shared<SystemSchedOrdClock>())
+    , m_broker(broker)
     , m_sender(catalogue, market, broker)
     , m_emit(std::move(emitter))
 {
@@ -52,19 +68,20 @@ void SchedOrdEngine::setClock(std::shared_ptr<SchedOrdClock> clock)
 {
     if (!clock)
         return;
-    std::lock_guard<std::mutex> guard(m_sync->mutex);
+    OperationLock lock(*m_sync);
     m_clock->setWakeHandler(nullptr);
     m_clock = std::move(clock);
     m_clock->setWakeHandler(wakeHandler());
-    m_sync->wake.notify_all();
+    requestWake(*m_sync);
 }
 
 void SchedOrdEngine::quoteUpdated(const QString& securityKey)
 {
-    std::lock_guard<std::mutex> guard(m_sync->mutex);
-    if (!m_store.hasRestingOrders(securityKey))
-        return;
-    m_movedQuotes.insert(securityKey);
+    {
+        std::lock_guard<std::mutex> guard(m_sync->wakeMutex);
+        m_incomingQuotes.insert(securityKey);
+        m_sync->wakeRequested = true;
+    }
     m_sync->wake.notify_all();
 }
 
@@ -75,20 +92,29 @@ void SchedOrdEngine::waitForIdle()
     if (!m_running || std::this_thread::get_id() == m_threadId)
         return;
     const uint64_t ticket = ++m_requestedPass;
-    m_sync->wake.notify_all();
+    requestWake(*m_sync);
     m_idle.wait(lock, [&] { return m_completedPass >= ticket || !m_running; });
 }
 
 void SchedOrdEngine::stop()
 {
     {
-        std::lock_guard<std::mutex> guard(m_sync->mutex);
+        OperationLock lock(*m_sync);
         if (!m_thread.joinable())
             return;
         m_stopping = true;
-        m_sync->wake.notify_all();
+        requestWake(*m_sync);
     }
     m_thread.join();
+}
+
+void SchedOrdEngine::requestWake(Sync& sync)
+{
+    {
+        std::lock_guard<std::mutex> guard(sync.wakeMutex);
+        sync.wakeRequested = true;
+    }
+    sync.wake.notify_all();
 }
 
 void SchedOrdEngine::run()
@@ -97,43 +123,63 @@ void SchedOrdEngine::run()
     m_threadId = std::this_thread::get_id();
     while (!m_stopping) {
         const uint64_t pass = m_requestedPass;
-        runPass(m_clock->now());
-        if (m_outbox.hasPending())
-            emitPending(lock);
+        runPass(lock);
         m_completedPass = pass;
         m_idle.notify_all();
-        if (hasWork())
-            continue;
-        // Held locally: a test may swap the clock while the thread waits on this one.
-        const std::shared_ptr<SchedOrdClock> clock = m_clock;
-        clock->waitUntil(lock, m_sync->wake, m_store.nextDueTime());
+        if (!m_stopping && m_requestedPass == m_completedPass)
+            sleepUntilWoken(lock);
     }
     m_running = false;
     m_idle.notify_all();
 }
 
-void SchedOrdEngine::runPass(int64_t now)
+void SchedOrdEngine::runPass(std::unique_lock<std::mutex>& lock)
 {
-    fireDue(now);
-    if (!m_movedQuotes.isEmpty())
-        matchMovedQuotes(now);
-    if (!m_touched.empty())
-        reportTouched(now);
+    bool moreDue = true;
+    while (moreDue && !m_stopping) {
+        moreDue = runSlice(m_clock->now());
+        if (m_outbox.hasPending())
+            emitPending(lock);
+        letWaitingOperationsIn(lock);
+    }
 }
 
-void SchedOrdEngine::fireDue(int64_t now)
+bool SchedOrdEngine::runSlice(int64_t now)
+{
+    const bool moreDue = fireDue(now);
+    takeMovedQuotes();
+    if (!m_movedQuotes.isEmpty())
+        matchMovedQuotes(now);
+    // The broker's records changed before the sub-tasks that report them.
+    if (const SimBroker::Changes changes = m_broker.takeChanges())
+        m_outbox.brokerChanged(static_cast<int>(changes));
+    if (!m_touched.empty())
+        reportTouched(now);
+    return moreDue;
+}
+
+bool SchedOrdEngine::fireDue(int64_t now)
 {
     SchedOrdStore::SubTaskRef ref;
-    while (m_store.takeDue(now, ref)) {
+    for (int fired = 0; fired < SliceSize; ++fired) {
+        if (!m_store.takeDue(now, ref))
+            return false;
         const int restingOrderId = m_sender.fire(*ref.subTask, now);
         if (restingOrderId != 0)
             m_store.addResting(restingOrderId, ref, QString::fromStdString(ref.subTask->SecurityKey));
         Touched& touched = touchedOf(ref.mainTask->MainTaskID);
-        touched.subTaskIds.insert(ref.subTask->SubTaskID);
+        touched.subTaskIds.push_back(ref.subTask->SubTaskID);
         ++touched.fired;
         ++touched.outcomes[outcomeIndex(ref.subTask->TriggerStatus)];
         touched.last = ref.subTask;
     }
+    return m_store.nextDueTime() <= now;
+}
+
+void SchedOrdEngine::takeMovedQuotes()
+{
+    std::lock_guard<std::mutex> guard(m_sync->wakeMutex);
+    m_movedQuotes.swap(m_incomingQuotes);
 }
 
 void SchedOrdEngine::matchMovedQuotes(int64_t now)
@@ -149,7 +195,7 @@ void SchedOrdEngine::matchMovedQuotes(int64_t now)
             if (order.Status == SimOrderStatus::Filled)
                 m_store.dropResting(order.OrderID);
             Touched& touched = touchedOf(ref.mainTask->MainTaskID);
-            touched.subTaskIds.insert(ref.subTask->SubTaskID);
+            touched.subTaskIds.push_back(ref.subTask->SubTaskID);
             ++touched.filledLater;
             touched.last = ref.subTask;
         }
@@ -230,20 +276,33 @@ void SchedOrdEngine::emitPending(std::unique_lock<std::mutex>& lock)
     m_emitting.clear();
 }
 
-bool SchedOrdEngine::hasWork() const
+void SchedOrdEngine::letWaitingOperationsIn(std::unique_lock<std::mutex>& lock)
 {
-    return m_stopping || m_outbox.hasPending() || m_requestedPass != m_completedPass || !m_movedQuotes.isEmpty();
+    // The lock is not fair: without this the thread would take it straight back.
+    m_sync->operationDone.wait(lock, [this] { return m_sync->waitingOperations.load() == 0; });
+}
+
+void SchedOrdEngine::sleepUntilWoken(std::unique_lock<std::mutex>& lock)
+{
+    const int64_t deadline = m_store.nextDueTime();
+    // Held locally: a test may swap the clock while the thread waits on this one.
+    const std::shared_ptr<SchedOrdClock> clock = m_clock;
+    lock.unlock();
+    {
+        std::unique_lock<std::mutex> wakeLock(m_sync->wakeMutex);
+        // Whatever asked for a wake-up since the store was last looked at was noted here.
+        if (!m_sync->wakeRequested)
+            clock->waitUntil(wakeLock, m_sync->wake, deadline);
+        m_sync->wakeRequested = false;
+    }
+    lock.lock();
 }
 
 std::function<void()> SchedOrdEngine::wakeHandler() const
 {
     std::weak_ptr<Sync> weakSync = m_sync;
     return [weakSync] {
-        if (const std::shared_ptr<Sync> sync = weakSync.lock()) {
-            // Taking the lock first: the engine reads the clock under it, so it either sees the
-            // new time or is already waiting when we notify.
-            std::lock_guard<std::mutex> guard(sync->mutex);
-            sync->wake.notify_all();
-        }
+        if (const std::shared_ptr<Sync> sync = weakSync.lock())
+            requestWake(*sync);
     };
 }

@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QString>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -15,7 +16,6 @@
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <unordered_set>
 #include <vector>
 
 class MarketSimulator;
@@ -23,13 +23,21 @@ class SecurityCatalogue;
 class SimBroker;
 
 // The worker thread of one scheduled-order service. It owns the store, sleeps until the next
-// due sub-task, fires every due sub-task in one pass under the lock, matches resting orders
-// when their quotes move, and emits what the outbox collected once the lock is released.
-// Operations from other threads run under the same lock through change() and read().
+// due sub-task and fires what is due in slices of at most SliceSize sub-tasks. A slice is one
+// unit: fire, match resting orders whose quotes moved, report what changed to the outbox, all
+// under the lock; then the lock is released, the outbox is emitted and operations waiting for
+// the lock (change() and read() from other threads) run before the next slice.
+//
+// Two locks: the store's, held for a slice, and a small one for waking the thread (new quotes,
+// the clock, operations), which nobody holds for long: a quote never waits for a slice.
 class SchedOrdEngine final
 {
 public:
     using Emitter = std::function<void(const SchedOrdOutbox::Notification&)>;
+
+    // Bounds how long an operation waits for a burst; sub-tasks of one main task fired in the
+    // same slice are reported together.
+    static constexpr int SliceSize = 1000;
 
     SchedOrdEngine(const SecurityCatalogue& catalogue, MarketSimulator& market, SimBroker& broker, Emitter emitter);
     ~SchedOrdEngine();
@@ -40,9 +48,9 @@ public:
     template <typename Change>
     auto change(Change&& change)
     {
-        std::lock_guard<std::mutex> guard(m_sync->mutex);
+        OperationLock lock(*m_sync);
         auto result = change(m_store, m_outbox, m_clock->now());
-        m_sync->wake.notify_all();
+        requestWake(*m_sync);
         return result;
     }
 
@@ -50,43 +58,64 @@ public:
     template <typename Read>
     auto read(Read&& read) const
     {
-        std::lock_guard<std::mutex> guard(m_sync->mutex);
+        OperationLock lock(*m_sync);
         return read(static_cast<const SchedOrdStore&>(m_store), static_cast<const SchedOrdOutbox&>(m_outbox));
     }
 
     void setClock(std::shared_ptr<SchedOrdClock> clock);
-    // A quote moved: resting orders of that security may trade now.
+    // A quote moved: resting orders of that security may trade now. Takes only the wake lock.
     void quoteUpdated(const QString& securityKey);
     // Returns once the thread has completed a pass begun after this call (at once on the thread itself).
     void waitForIdle();
-    // Stops and joins the thread; nothing is emitted afterwards.
+    // Stops and joins the thread after the slice in hand; its notifications still leave.
     void stop();
 
 private:
     // Shared with the clock's wake handler, which may outlive the engine.
     struct Sync {
-        std::mutex mutex;
+        std::mutex mutex;                       // the store, the outbox, the engine's state
+        std::atomic<int> waitingOperations{0};
+        std::condition_variable operationDone;
+        std::mutex wakeMutex;                   // wakeRequested and the engine's incoming quotes
         std::condition_variable wake;
+        bool wakeRequested = false;
     };
-    // What one pass did to one main task.
+    // The store's lock for an operation from another thread: while one waits, the engine yields
+    // between slices.
+    class OperationLock final
+    {
+    public:
+        explicit OperationLock(Sync& sync);
+        ~OperationLock();
+        OperationLock(const OperationLock&) = delete;
+        OperationLock& operator=(const OperationLock&) = delete;
+
+    private:
+        Sync& m_sync;
+    };
+    // What one slice did to one main task.
     struct Touched {
-        std::unordered_set<int> subTaskIds;
+        std::vector<int> subTaskIds;                // a fill may repeat a fired one
         int fired = 0;
         int filledLater = 0;
         int outcomes[5] = {};                       // by trigger code '1'..'5'
         const VELMSCHEDORDAPI::SchedOrdSubTaskField* last = nullptr;
     };
 
+    static void requestWake(Sync& sync);
     void run();
-    void runPass(int64_t now);
-    void fireDue(int64_t now);
+    void runPass(std::unique_lock<std::mutex>& lock);
+    bool runSlice(int64_t now);
+    bool fireDue(int64_t now);
+    void takeMovedQuotes();
     void matchMovedQuotes(int64_t now);
     void reportTouched(int64_t now);
     void logFired(int64_t now, int mainTaskId, const Touched& touched);
     void logFilled(int64_t now, int mainTaskId, const Touched& touched);
     Touched& touchedOf(int mainTaskId);
     void emitPending(std::unique_lock<std::mutex>& lock);
-    bool hasWork() const;
+    void letWaitingOperationsIn(std::unique_lock<std::mutex>& lock);
+    void sleepUntilWoken(std::unique_lock<std::mutex>& lock);
     std::function<void()> wakeHandler() const;
 
     std::shared_ptr<Sync> m_sync = std::make_shared<Sync>();
@@ -94,12 +123,14 @@ private:
     std::shared_ptr<SchedOrdClock> m_clock;
     SchedOrdStore m_store;
     SchedOrdOutbox m_outbox;
+    SimBroker& m_broker;
     SchedOrdOrderSender m_sender;
     Emitter m_emit;
 
     std::map<int, Touched> m_touched;
     int m_lastTouchedId = 0;
     Touched* m_lastTouched = nullptr;
+    QSet<QString> m_incomingQuotes;             // guarded by the wake lock
     QSet<QString> m_movedQuotes;
     std::vector<SchedOrdOutbox::Notification> m_emitting;
     uint64_t m_requestedPass = 0;

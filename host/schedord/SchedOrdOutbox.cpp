@@ -12,28 +12,31 @@ void SchedOrdOutbox::mainTaskChanged(int mainTaskId)
     push(Kind::MainTaskChanged, mainTaskId);
 }
 
-void SchedOrdOutbox::subTasksChanged(int mainTaskId, std::unordered_set<int> subTaskIds)
+void SchedOrdOutbox::subTasksChanged(int mainTaskId, std::vector<int> subTaskIds)
 {
-    push(Kind::SubTasksChanged, mainTaskId);
-    m_pending.back().subTaskIds = std::move(subTaskIds);
+    push(Kind::SubTasksChanged, mainTaskId).subTaskIds = std::move(subTaskIds);
 }
 
 void SchedOrdOutbox::mainTaskDeleted()
 {
-    push(Kind::MainTaskDeleted, 0);
+    push(Kind::MainTaskDeleted);
+}
+
+void SchedOrdOutbox::brokerChanged(int changes)
+{
+    push(Kind::BrokerChanged).brokerChanges = changes;
 }
 
 void SchedOrdOutbox::log(int64_t now, const QString& text)
 {
     QString line = SchedOrdClock::timeOfDayText(now) + QLatin1Char(' ') + text;
     m_log.append(line);
-    push(Kind::OperationLog, 0, std::move(line));
+    push(Kind::OperationLog).line = std::move(line);
 }
 
-void SchedOrdOutbox::replayLog()
+void SchedOrdOutbox::restoreLog()
 {
-    for (const QString& line : m_log)
-        push(Kind::OperationLog, 0, line);
+    push(Kind::OperationLogRestored).lines = m_log;
 }
 
 void SchedOrdOutbox::takePending(std::vector<Notification>& out)
@@ -42,11 +45,11 @@ void SchedOrdOutbox::takePending(std::vector<Notification>& out)
     out.swap(m_pending);
 }
 
-void SchedOrdOutbox::push(Kind kind, int mainTaskId, QString line)
+SchedOrdOutbox::Notification& SchedOrdOutbox::push(Kind kind, int mainTaskId)
 {
-    Notification notification;
+    m_pending.emplace_back();
+    Notification& notification = m_pending.back();
     notification.kind = kind;
     notification.mainTaskId = mainTaskId;
-    notification.line = std::move(line);
-    m_pending.push_back(std::move(notification));
+    return notification;
 }

@@ -73,7 +73,7 @@ SchedOrdTaskField* SchedOrdStore::find(int mainTaskId)
     return it == m_tasks.end() ? nullptr : &it->second;
 }
 
-bool SchedOrdStore::start(int mainTaskId, std::unordered_set<int>& changedSubTasks)
+bool SchedOrdStore::start(int mainTaskId, std::vector<int>& changedSubTasks)
 {
     SchedOrdTaskField* task = find(mainTaskId);
     if (!task || (task->MainTaskStatus != MainTaskStatus::NotStarted && task->MainTaskStatus != MainTaskStatus::Paused))
@@ -84,24 +84,26 @@ bool SchedOrdStore::start(int mainTaskId, std::unordered_set<int>& changedSubTas
             || subTask.SubTaskStatus == SubTaskStatus::Paused;
         if (startable && subTask.TriggerStatus == SubTriggerStatus::NotTriggered) {
             subTask.SubTaskStatus = SubTaskStatus::Running;
-            changedSubTasks.insert(subTask.SubTaskID);
+            changedSubTasks.push_back(subTask.SubTaskID);
         }
     }
     scheduleWaiting(*task);
     return true;
 }
 
-bool SchedOrdStore::pause(int mainTaskId, std::unordered_set<int>& changedSubTasks)
+bool SchedOrdStore::pause(int mainTaskId, std::vector<int>& changedSubTasks)
 {
     SchedOrdTaskField* task = find(mainTaskId);
     if (!task || task->MainTaskStatus != MainTaskStatus::Running)
         return false;
-    unscheduleAll(*task);
+    // Its entries stay in the due-time index, where takeDue skips what no longer waits: a pause
+    // of a large task during a burst must not wait for thousands of erasures.
     task->MainTaskStatus = MainTaskStatus::Paused;
+    changedSubTasks.reserve(task->VecSubTask.size());
     for (SchedOrdSubTaskField& subTask : task->VecSubTask) {
         if (isWaiting(subTask)) {
             subTask.SubTaskStatus = SubTaskStatus::Paused;
-            changedSubTasks.insert(subTask.SubTaskID);
+            changedSubTasks.push_back(subTask.SubTaskID);
         }
     }
     return true;
@@ -122,11 +124,10 @@ SchedOrdStore::ModifyResult SchedOrdStore::modify(const SchedOrdSubTaskField& pa
         return ModifyResult::InvalidParameters;
 
     const Slot slot = slotOf(*task, static_cast<size_t>(found - task->VecSubTask.begin()));
-    const bool scheduled = task->MainTaskStatus == MainTaskStatus::Running && isWaiting(*found);
-    if (scheduled)
-        m_due.erase(Due{found->StartTime, slot});
+    // Also when paused: a pause leaves the entry at the old time behind.
+    m_due.erase(Due{found->StartTime, slot});
     copyOrderParameters(parameters, *found);
-    if (scheduled)
+    if (task->MainTaskStatus == MainTaskStatus::Running && isWaiting(*found))
         m_due.insert(Due{found->StartTime, slot});
     aggregate(*task);
     return ModifyResult::Modified;
@@ -244,8 +245,9 @@ void SchedOrdStore::scheduleWaiting(const SchedOrdTaskField& task)
 
 void SchedOrdStore::unscheduleAll(const SchedOrdTaskField& task)
 {
+    // Paused sub-tasks too: their entries outlive the pause.
     for (size_t i = 0; i < task.VecSubTask.size(); ++i) {
-        if (isWaiting(task.VecSubTask[i]))
+        if (task.VecSubTask[i].TriggerStatus == SubTriggerStatus::NotTriggered)
             m_due.erase(Due{task.VecSubTask[i].StartTime, slotOf(task, i)});
     }
 }

@@ -9,12 +9,12 @@
 #include <map>
 #include <set>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 // The tasks of one account and what the engine needs to find its work fast: the due-time
-// index of every waiting sub-task of a running main task, and the sub-tasks whose orders rest
-// at the broker. Not guarded itself: the engine's lock guards it.
+// index of every waiting sub-task of a running main task (and of paused ones until they come
+// due, when takeDue drops them), and the sub-tasks whose orders rest at the broker. Not guarded
+// itself: the engine's lock guards it.
 class SchedOrdStore final
 {
 public:
@@ -32,9 +32,9 @@ public:
     VELMSCHEDORDAPI::SchedOrdTaskField* find(int mainTaskId);
 
     // Not started or paused -> running; its sub-tasks that now wait land in `changedSubTasks`.
-    bool start(int mainTaskId, std::unordered_set<int>& changedSubTasks);
+    bool start(int mainTaskId, std::vector<int>& changedSubTasks);
     // Running -> paused; its waiting sub-tasks pause and land in `changedSubTasks`.
-    bool pause(int mainTaskId, std::unordered_set<int>& changedSubTasks);
+    bool pause(int mainTaskId, std::vector<int>& changedSubTasks);
     // Replaces the order parameters of a sub-task that has not fired and reschedules it.
     ModifyResult modify(const VELMSCHEDORDAPI::SchedOrdSubTaskField& parameters);
 

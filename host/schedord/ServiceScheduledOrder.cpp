@@ -3,6 +3,7 @@
 #include "MarketSimulator.h"
 #include "SchedOrdEngine.h"
 #include "SchedOrdClock.h"
+#include "SimBroker.h"
 #include "Util.h"
 
 #include <QMetaType>
@@ -36,6 +37,7 @@ ServiceScheduledOrder::ServiceScheduledOrder(int /*accountId*/, int apiType, con
     : QObject(parent)
     , m_apiType(apiType)
     , m_market(market)
+    , m_broker(broker)
 {
     // Receivers connect the sub-task signal queued; its argument type must be known by this name.
     static const int subTaskSetType = qRegisterMetaType<std::unordered_set<int>>("std::unordered_set<int>");
@@ -45,12 +47,16 @@ ServiceScheduledOrder::ServiceScheduledOrder(int /*accountId*/, int apiType, con
         switch (n.kind) {
         case SchedOrdOutbox::Kind::MainTaskAdded: emit signalRtnMainTaskAdded(n.mainTaskId); break;
         case SchedOrdOutbox::Kind::MainTaskChanged: emit signalRtnMainTaskChanged(n.mainTaskId); break;
-        case SchedOrdOutbox::Kind::SubTasksChanged: emit signalRtnSubTaskChanged(n.mainTaskId, n.subTaskIds); break;
+        case SchedOrdOutbox::Kind::SubTasksChanged:
+            emit signalRtnSubTaskChanged(n.mainTaskId, std::unordered_set<int>(n.subTaskIds.begin(), n.subTaskIds.end()));
+            break;
         case SchedOrdOutbox::Kind::MainTaskDeleted: emit signalRtnMainTaskDeleted(); break;
         case SchedOrdOutbox::Kind::OperationLog: emit signalOperationLog(n.line); break;
+        case SchedOrdOutbox::Kind::OperationLogRestored: emit signalOperationLogRestored(n.lines); break;
+        case SchedOrdOutbox::Kind::BrokerChanged: m_broker.announceChanges(SimBroker::Changes(n.brokerChanges)); break;
         }
     });
-    // Direct: the engine only queues the key and wakes its own thread.
+    // Direct: the engine only notes the key and wakes its own thread, never waiting for a burst.
     connect(&m_market, &MarketSimulator::quoteUpdated, this,
             [this](const QString& securityKey) { m_engine->quoteUpdated(securityKey); }, Qt::DirectConnection);
 }
@@ -100,7 +106,7 @@ bool ServiceScheduledOrder::StartMainTasks(const std::vector<int>& mainTaskIds)
     return m_engine->change([&](SchedOrdStore& store, SchedOrdOutbox& outbox, int64_t now) {
         bool actedOn = false;
         for (const int id : mainTaskIds) {
-            std::unordered_set<int> changedSubTasks;
+            std::vector<int> changedSubTasks;
             if (!store.start(id, changedSubTasks))
                 continue;
             actedOn = true;
@@ -120,7 +126,7 @@ bool ServiceScheduledOrder::PauseMainTasks(const std::vector<int>& mainTaskIds)
     return m_engine->change([&](SchedOrdStore& store, SchedOrdOutbox& outbox, int64_t now) {
         bool actedOn = false;
         for (const int id : mainTaskIds) {
-            std::unordered_set<int> changedSubTasks;
+            std::vector<int> changedSubTasks;
             if (!store.pause(id, changedSubTasks))
                 continue;
             actedOn = true;
@@ -213,7 +219,7 @@ bool ServiceScheduledOrder::isExistsRunningTask()
 void ServiceScheduledOrder::RestoreOpLog()
 {
     m_engine->change([](SchedOrdStore&, SchedOrdOutbox& outbox, int64_t) {
-        outbox.replayLog();
+        outbox.restoreLog();
         return true;
     });
 }

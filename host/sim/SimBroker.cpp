@@ -133,34 +133,46 @@ SimOrder SimBroker::placeOrder(const SimOrderRequest& request, const Lev1MarketD
                 m_resting.push_back(m_orders.size());
         }
         m_orders.push_back(order);
+        m_changes |= OrdersChanged;
+        if (order.Status != SimOrderStatus::Rejected)
+            m_changes |= AccountChanged;
     }
-    if (order.Status != SimOrderStatus::Rejected)
-        emit signalAccountChanged();
-    emit signalOrdersChanged();
     return order;
 }
 
 std::vector<SimOrder> SimBroker::matchResting(const QString& securityKey, const Lev1MarketData& quote, int64_t now)
 {
     std::vector<SimOrder> changed;
-    {
-        std::lock_guard<std::mutex> guard(m_mutex);
-        // Orders of the same security share what the levels offer.
-        LevelVolumes volumes = levelVolumesOf(quote);
-        for (const size_t index : m_resting) {
-            SimOrder& order = m_orders[index];
-            if (order.SecurityKey == securityKey && trade(order, quote, volumes.data(), now))
-                changed.push_back(order);
-        }
-        m_resting.erase(std::remove_if(m_resting.begin(), m_resting.end(),
-                                       [this](size_t index) { return !isResting(m_orders[index]); }),
-                        m_resting.end());
+    std::lock_guard<std::mutex> guard(m_mutex);
+    // Orders of the same security share what the levels offer.
+    LevelVolumes volumes = levelVolumesOf(quote);
+    for (const size_t index : m_resting) {
+        SimOrder& order = m_orders[index];
+        if (order.SecurityKey == securityKey && trade(order, quote, volumes.data(), now))
+            changed.push_back(order);
     }
-    if (!changed.empty()) {
-        emit signalAccountChanged();
-        emit signalOrdersChanged();
-    }
+    m_resting.erase(std::remove_if(m_resting.begin(), m_resting.end(),
+                                   [this](size_t index) { return !isResting(m_orders[index]); }),
+                    m_resting.end());
+    if (!changed.empty())
+        m_changes |= OrdersChanged | AccountChanged;
     return changed;
+}
+
+SimBroker::Changes SimBroker::takeChanges()
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    const Changes changes = m_changes;
+    m_changes = {};
+    return changes;
+}
+
+void SimBroker::announceChanges(Changes changes)
+{
+    if (changes & AccountChanged)
+        emit signalAccountChanged();
+    if (changes & OrdersChanged)
+        emit signalOrdersChanged();
 }
 
 std::vector<SimOrder> SimBroker::orders() const

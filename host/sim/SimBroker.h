@@ -72,6 +72,9 @@ struct SimPosition
 // The simulated broker of one account: funds, positions, credit quotas, orders and trades.
 // Called from the engine thread and the GUI thread alike; every member is guarded.
 //
+// placeOrder and matchResting do not emit: their caller (the engine) holds its own lock, so it
+// takes what they changed with takeChanges() and announces it once that lock is released.
+//
 // An accepted order reserves what it needs at once (funds or credit line at its limit price,
 // position or short quota by volume); a trade at a better price gives the difference back.
 // A buy at or above ask 1 (a sell at or below bid 1) trades at once against the quote's five
@@ -82,6 +85,9 @@ class VELM_BASE_EXPORT SimBroker : public QObject
 {
     Q_OBJECT
 public:
+    enum Change { OrdersChanged = 0x1, AccountChanged = 0x2 };
+    Q_DECLARE_FLAGS(Changes, Change)
+
     explicit SimBroker(int apiType, QObject* parent = nullptr);
 
     double availableFunds() const;
@@ -99,13 +105,18 @@ public:
     // Trades resting orders of the security that the quote now crosses; returns those that changed.
     std::vector<SimOrder> matchResting(const QString& securityKey, const Lev1MarketData& quote, int64_t now);
 
+    // What placeOrder and matchResting changed since the last call.
+    Changes takeChanges();
+    // Emits the signals of `changes` on the calling thread.
+    void announceChanges(Changes changes);
+
     std::vector<SimOrder> orders() const;
     std::vector<SimTrade> trades() const;
     std::vector<SimPosition> positions() const;
 
 signals:
-    // Funds or positions changed (emitted on the calling thread, after the broker's lock is
-    // released; the engine calls in while it holds its own lock, so connect these queued).
+    // Funds or positions changed. Emitted on the calling thread by the setters and by
+    // announceChanges() (the engine's thread for its orders): connect these queued.
     void signalAccountChanged();
     void signalOrdersChanged();
 
@@ -129,4 +140,7 @@ private:
     std::vector<SimTrade> m_trades;
     int m_nextOrderId = 1;
     int m_nextTradeId = 1;
+    Changes m_changes;
 };
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(SimBroker::Changes)

@@ -8,6 +8,8 @@
 #include <QTextBlock>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 // The log of a long trading day stays bounded; the oldest lines go first.
@@ -40,6 +42,8 @@ OperationLogWid::OperationLogWid(int accountId, Subwin_Type subwinType, QWidget*
     if (ServiceScheduledOrder* service = serviceOf(accountId)) {
         connect(service, &ServiceScheduledOrder::signalOperationLog, this, &OperationLogWid::appendLine,
                 Qt::QueuedConnection);
+        connect(service, &ServiceScheduledOrder::signalOperationLogRestored, this, &OperationLogWid::restoreLines,
+                Qt::QueuedConnection);
     }
 }
 
@@ -59,4 +63,11 @@ QStringList OperationLogWid::lines() const
 void OperationLogWid::appendLine(const QString& line)
 {
     m_text->appendPlainText(line);
+}
+
+void OperationLogWid::restoreLines(const QStringList& lines)
+{
+    // The restore comes after every line it holds and before every later one: what arrived
+    // live so far is its tail.
+    m_text->setPlainText(lines.mid(std::max(0, lines.size() - kMaxLines)).join(QLatin1Char('\n')));
 }
