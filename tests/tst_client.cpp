@@ -228,27 +228,20 @@ private slots:
         QTEST(next == security ? QStringLiteral("security") : next->objectName(), "to");
     }
 
-    void helpAndVersionNeedNoDisplay_data()
-    {
-        QTest::addColumn<QString>("option");
-        QTest::addColumn<QString>("output");
-        QTest::newRow("help") << "--help" << "--screenshots <dir>";
-        QTest::newRow("version") << "--version" << "velm_client 0.1";
-    }
     void helpAndVersionNeedNoDisplay()
     {
-        QFETCH(QString, option);
-        QProcess client;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             environment.remove(QLatin1String(name));
-        client.setProcessEnvironment(environment);
-        client.start(QCoreApplication::applicationDirPath() + QStringLiteral("/velm_client"), {option});
-        QVERIFY(client.waitForFinished(10000));
-        QCOMPARE(client.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(client.exitCode(), 0);
-        QFETCH(QString, output);
-        QVERIFY(QString::fromUtf8(client.readAllStandardOutput()).contains(output));
+        const QStringList options{"--help", "--version"}, outputs{"--screenshots <dir>", "velm_client 0.1"};
+        for (int i = 0; i < options.size(); ++i) {
+            QProcess client;
+            client.setProcessEnvironment(environment);
+            client.start(QCoreApplication::applicationDirPath() + QStringLiteral("/velm_client"), {options[i]});
+            QVERIFY(client.waitForFinished(10000) && client.exitStatus() == QProcess::NormalExit);
+            QCOMPARE(client.exitCode(), 0);
+            QVERIFY2(client.readAllStandardOutput().contains(outputs[i].toUtf8()), qPrintable(options[i]));
+        }
     }
 
 private:
