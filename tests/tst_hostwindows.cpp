@@ -131,9 +131,12 @@ private slots:
 
         std::thread engine([data, accountId] {
             place(data, Direction::Buy, 10.36, 100, kT0);
-            place(data, Direction::Buy, accountId == kAccount ? 10.30 : 0.0, 100, kT0 + 5 * SchedOrdTaskTime::TicksPerSecond);
-            place(data, accountId == kAccount ? Direction::Buy : Direction::ShortSell, accountId == kAccount ? 0.0 : 10.35,
-                  accountId == kAccount ? 100 : 300, kT0 + 9 * SchedOrdTaskTime::TicksPerSecond);
+            if (accountId == kCreditAccount) {
+                place(data, Direction::ShortSell, 10.35, 300, kT0);
+                return;
+            }
+            place(data, Direction::Buy, 10.30, 100, kT0 + 5 * SchedOrdTaskTime::TicksPerSecond);
+            place(data, Direction::Buy, 0.0, 100, kT0 + 9 * SchedOrdTaskTime::TicksPerSecond);
         });
         engine.join();
         QTRY_COMPARE(window->model()->rowCount(), rows.size());
