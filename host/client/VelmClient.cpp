@@ -81,8 +81,12 @@ VelmClient::VelmClient(QWidget* parent)
 }
 
 // The module library is never unloaded: its windows, still children of this window while it is
-// destroyed, run its code until the last one is gone.
-VelmClient::~VelmClient() = default;
+// destroyed, run its code until the last one is gone. The window area reports its windows going
+// while QWidget tears it down, when this is no longer a VelmClient.
+VelmClient::~VelmClient()
+{
+    disconnect(m_mdiArea, nullptr, this, nullptr);
+}
 
 QString VelmClient::moduleFilePath() const
 {
