@@ -121,6 +121,22 @@ void SchedOrd_SingleOrderInsertWid::startInquiryTimer()
             &SchedOrd_SingleOrderInsertWid::slot_timeout_reqinquirymaxordervolume);
 }
 
+// The completer is made after the generated form and so comes last in Tab order; the form's own
+// order (from the direction buttons on) is moved behind it, unchanged.
+void SchedOrd_SingleOrderInsertWid::placeCompleterFirstInTabOrder()
+{
+    QList<QWidget*> formOrder;
+    for (QWidget* widget = ui->pushButton_singleOI_dir_buy; widget != m_completer; widget = widget->nextInFocusChain()) {
+        if (widget->focusPolicy() != Qt::NoFocus)
+            formOrder.append(widget);
+    }
+    QWidget* previous = m_completer;
+    for (QWidget* widget : formOrder) {
+        QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
+}
+
 void SchedOrd_SingleOrderInsertWid::setUpControls()
 {
     ui->pushButton_singleOI_bottom_help->hide();
@@ -133,6 +149,7 @@ void SchedOrd_SingleOrderInsertWid::setUpControls()
         m_completer->installEventFilter(this);
         m_completer->setFixedWidth(kCompleterWidth);
         m_completer->setPlaceholderText(tr("输入代码/名称"));
+        placeCompleterFirstInTabOrder();
     }
     ui->label_singleOI_SecurityName->clear();
     slot_UpdateAllSecurity();

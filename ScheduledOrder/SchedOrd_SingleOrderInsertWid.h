@@ -111,6 +111,7 @@ private:
     SchedOrdPriceSide sellSide() const;
 
     void setUpControls();
+    void placeCompleterFirstInTabOrder();
     void connectUserDataSignals();
     void startInquiryTimer();
     void clearSelection();

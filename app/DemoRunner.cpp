@@ -23,6 +23,7 @@
 #include <QTime>
 #include <QTimeEdit>
 #include <QTableView>
+#include <QTabWidget>
 #include <QTimer>
 
 #include <cstdio>
@@ -419,6 +420,7 @@ void DemoRunner::finish(bool allFired)
 void DemoRunner::finishWithTables(bool allFired)
 {
     saveScreenshot(QStringLiteral("03_orders_fired.png"));
+    saveBrokerTabScreenshot();
     printSummary();
     const bool modified = m_modification.mainTaskId == 0 || modificationFired();
     if (m_modification.mainTaskId != 0)
@@ -501,6 +503,19 @@ void DemoRunner::saveScreenshot(const QString& fileName)
     const QString path = dir.absoluteFilePath(fileName);
     const bool saved = m_client.grab().save(path, "PNG");
     print(saved ? QStringLiteral("截图：%1").arg(path) : QStringLiteral("截图保存失败：%1").arg(path));
+}
+
+// The host's order window, as the trader opens the monitor's 任务委托 tab.
+void DemoRunner::saveBrokerTabScreenshot()
+{
+    auto* tabs = m_window ? m_window->findChild<QTabWidget*>(QStringLiteral("tabWidget_somonitor_tables")) : nullptr;
+    QWidget* orders = m_window ? m_window->findChild<QWidget*>(QStringLiteral("tab_somonitor_order")) : nullptr;
+    if (!tabs || !orders)
+        return;
+    const int shown = tabs->currentIndex();
+    tabs->setCurrentWidget(orders);
+    saveScreenshot(QStringLiteral("04_broker_orders.png"));
+    tabs->setCurrentIndex(shown);
 }
 
 void DemoRunner::printSummary() const

@@ -72,6 +72,7 @@ private:
     QTableView* table(const char* objectName) const;
     bool tablesShowAllFired() const;
     void saveScreenshot(const QString& fileName);
+    void saveBrokerTabScreenshot();
     void printSummary() const;
     void fail(const QString& reason);
 

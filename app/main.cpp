@@ -95,17 +95,24 @@ void useUserLogDirWhenInstalled()
     qputenv("VELM_LOG_DIR", QFile::encodeName(dir));
 }
 
-} // namespace
-
-int main(int argc, char* argv[])
+// What the command line asks for, read before any window exists: --help and --version print
+// and quit without a display.
+struct Options
 {
-    QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Velm"));
-    QCoreApplication::setApplicationName(QStringLiteral("velm_client"));
+    bool demo = false;
+    QString screenshotDir;
+    QString moduleDir;
+    int zoomPercent = 100;
+    QString error;
+};
 
+Options parseCommandLine(int argc, char* argv[])
+{
+    QCoreApplication core(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Velm trading client with the scheduled-order module"));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption demoOption(
         QStringLiteral("demo"), QStringLiteral("Enter demo orders without interaction, print their outcome and quit."));
     const QCommandLineOption screenshotOption(
@@ -113,14 +120,46 @@ int main(int argc, char* argv[])
     const QCommandLineOption moduleDirOption(
         QStringLiteral("module-dir"), QStringLiteral("Load the module from <dir> (default: beside the executable, or where the package installs it)."),
         QStringLiteral("dir"));
-    parser.addOptions({demoOption, screenshotOption, moduleDirOption});
-    parser.process(app);
-    const bool demo = parser.isSet(demoOption);
+    const QCommandLineOption zoomOption(
+        QStringLiteral("zoom"), QStringLiteral("Start at a zoom of <percent>: 80, 90, 100, 110, 125 or 150."),
+        QStringLiteral("percent"), QStringLiteral("100"));
+    parser.addOptions({demoOption, screenshotOption, moduleDirOption, zoomOption});
+    parser.process(core);
+    Options options;
+    options.demo = parser.isSet(demoOption);
+    options.screenshotDir = parser.value(screenshotOption);
+    const QString installedDir = installedModuleDir();
+    options.moduleDir = parser.isSet(moduleDirOption) ? parser.value(moduleDirOption)
+                        : installedDir.isEmpty()      ? QCoreApplication::applicationDirPath()
+                                                      : installedDir;
+    options.zoomPercent = parser.value(zoomOption).toInt();
+    if (!VelmClient::zoomSteps().contains(options.zoomPercent))
+        options.error = QStringLiteral("--zoom takes 80, 90, 100, 110, 125 or 150, not \"%1\".").arg(parser.value(zoomOption));
+    return options;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Velm"));
+    QCoreApplication::setApplicationName(QStringLiteral("velm_client"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELM_VERSION));
+    const Options options = parseCommandLine(argc, argv);
+    if (!options.error.isEmpty()) {
+        std::fputs((options.error + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
+        return 2;
+    }
+
+    QApplication app(argc, argv);
+    if (!VelmClient::installChineseTranslations())
+        std::fputs("Qt's Chinese translations (qtbase_zh_CN) are not installed; standard texts stay in English.\n",
+                   stderr);
 
     useUserLogDirWhenInstalled();
     gWM = new WindowManager(&app);
     gWM->loadSettings();
-    if (demo) {
+    if (options.demo) {
         // The demo never waits for a click; its orders start as soon as they are entered.
         gWM->setInteractive(false);
         gWM->autoStartSingleTask = true;
@@ -133,23 +172,20 @@ int main(int argc, char* argv[])
     UserDataManager::instance()->market().start(kQuoteIntervalMs);
 
     VelmClient client;
+    client.setZoomPercent(options.zoomPercent);
     QString moduleError;
-    const QString installedDir = installedModuleDir();
-    const QString moduleDir = parser.isSet(moduleDirOption) ? parser.value(moduleDirOption)
-                              : installedDir.isEmpty()      ? QCoreApplication::applicationDirPath()
-                                                            : installedDir;
-    const bool moduleLoaded = client.loadScheduledOrderModule(moduleDir, &moduleError);
+    const bool moduleLoaded = client.loadScheduledOrderModule(options.moduleDir, &moduleError);
     if (moduleLoaded)
         client.openScheduledOrderWindow(kStockAccountId);
     client.show();
 
-    if (!demo)
+    if (!options.demo)
         return app.exec();
     if (!moduleLoaded) {
         printUtf8(QStringLiteral("演示失败：%1").arg(moduleError));
         return 1;
     }
-    DemoRunner runner(client, kStockAccountId, parser.value(screenshotOption));
+    DemoRunner runner(client, kStockAccountId, options.screenshotDir);
     QObject::connect(&runner, &DemoRunner::finished, &app, &QCoreApplication::exit);
     QTimer::singleShot(0, &runner, &DemoRunner::run);
     return app.exec();

@@ -29,6 +29,10 @@ public:
     static const char* const DialogFactorySymbol;
     static const QList<int>& zoomSteps();
 
+    // Installs Qt's own Chinese translations (standard buttons, file dialog) into the running
+    // application; false when they are not installed on this machine.
+    static bool installChineseTranslations();
+
     explicit VelmClient(QWidget* parent = nullptr);
     ~VelmClient() override;
 
@@ -64,6 +68,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -74,6 +79,10 @@ private:
     };
 
     void buildMenus();
+    // The remembered size and place, or the default size centred, always within the screen.
+    void placeOnScreen();
+    void rememberGeometry() const;
+    void showActiveWindowInStatusBar(QMdiSubWindow* subWindow);
     void fillAccountMenu();
     bool tryLoadModule(const QString& directory, QString* errorString);
     bool failModuleLoad(const QString& message, const QString& detail, QString* errorString);
@@ -91,4 +100,5 @@ private:
     QList<ModuleWindow> m_windows;
     QPointer<QDialog> m_settingsDialog;
     int m_zoomPercent = 100;
+    bool m_placed = false;
 };

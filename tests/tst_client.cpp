@@ -15,9 +15,12 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLibraryInfo>
-#include <QTemporaryDir>
+#include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
+#include <QStatusBar>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -39,6 +42,11 @@ private slots:
     {
         VelmTest::installStrictMessageHandler();
         QCoreApplication::setOrganizationName(QStringLiteral("VelmTest"));
+        // Never the user's settings.
+        QSettings::setDefaultFormat(QSettings::IniFormat);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, VelmTest::tempDir());
+        QSettings().clear();
+        QVERIFY(VelmClient::installChineseTranslations());
     }
 
     void init()
@@ -109,6 +117,7 @@ private slots:
         QCOMPARE(QString::fromLatin1(window->metaObject()->className()), result);
         QPointer<QWidget> subWindow = window->parentWidget();
         QCOMPARE(subWindow->windowTitle(), QStringLiteral("定时委托 - test %1（%1）").arg(accountId));
+        QCOMPARE(m_client->statusBar()->currentMessage(), QStringLiteral("当前窗口：") + subWindow->windowTitle());
         // initWid() ran: the window builds its entry form from the event loop.
         QTRY_VERIFY(window->findChild<MyCompleterEdit*>());
         QCOMPARE(window->scalePercent, 125);
@@ -150,11 +159,91 @@ private slots:
             QCOMPARE(box->text(), labels[i]);
             QCOMPARE(box->isChecked(), before);
             box->click();
-            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+            QPushButton* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+            QCOMPARE(ok->text(), QStringLiteral("确定")); // Qt's own Chinese translation
+            ok->click();
             QTRY_VERIFY(!dialog);
             QVERIFY2(*values[i] == !before, qPrintable(names[i]));
             for (int j = 0; j < names.size(); ++j)
                 QCOMPARE(QSettings().value(QStringLiteral("SchedOrd/") + names[j]).toBool(), *values[j]);
+        }
+    }
+
+    // The window opens within the screen (default size centred, or where it was closed when
+    // that fits); `saved` is where the previous window was closed.
+    void windowFitsTheScreenAndIsRemembered_data()
+    {
+        QTest::addColumn<QRect>("saved");
+        QTest::newRow("nothing remembered") << QRect();
+        QTest::newRow("remembered") << QRect(30, 40, 500, 300);
+        QTest::newRow("remembered on a larger screen") << QRect(0, 0, 4000, 3000);
+    }
+    void windowFitsTheScreenAndIsRemembered()
+    {
+        QFETCH(QRect, saved);
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        QSettings().remove(QStringLiteral("MainWindow"));
+        if (!saved.isNull()) {
+            VelmClient previous;
+            previous.show();
+            previous.setGeometry(saved.translated(available.topLeft()));
+            QVERIFY(previous.close());
+        }
+        VelmClient client;
+        client.show();
+        QVERIFY(available.contains(client.frameGeometry()));
+        if (available.contains(saved))
+            QCOMPARE(client.geometry(), saved.translated(available.topLeft()));
+        else
+            QCOMPARE(client.frameGeometry().center(), available.center());
+    }
+
+    // Tab through the form in reading order (stock account, buying: hidden widgets are skipped).
+    void entryFormTabOrder_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        const QStringList chain{"security", "pushButton_singleOI_dir_buy", "pushButton_singleOI_dir_sell",
+                                "comboBox_singleOI_BuyPriceGear", "pushButton_singleOI_BuyFloat_PN",
+                                "spinBox_singleOI_BuyFloat_Tick", "pushButton_singleOI_BuyFloat_Unit",
+                                "spinBox_singleOI_VolumeOriginal", "timeEdit_singleOI_ScheduledTime",
+                                "checkBox_singleOI_UpperLimit", "checkBox_singleOI_LowerLimit",
+                                "pushButton_singleOI_bottom_reset", "pushButton_singleOI_bottom_Insert"};
+        for (int i = 0; i + 1 < chain.size(); ++i)
+            QTest::newRow(qPrintable(chain[i])) << chain[i] << chain[i + 1];
+    }
+    void entryFormTabOrder()
+    {
+        QFETCH(QString, from);
+        ISubModuleWid* window = m_client->openScheduledOrderWindow(801);
+        QTRY_VERIFY(window->findChild<MyCompleterEdit*>());
+        QWidget* security = window->findChild<MyCompleterEdit*>();
+        QWidget* next = from == QLatin1String("security") ? security : window->findChild<QWidget*>(from);
+        next = next->focusProxy() ? next->focusProxy() : next;
+        // The next widget Tab reaches, as Qt picks it; a spin box's inner editor stands for it.
+        do
+            next = next->nextInFocusChain();
+        while (!(next->focusPolicy() & Qt::TabFocus) || !next->isVisible() || !next->isEnabled() || next->focusProxy());
+        next = next->objectName().startsWith(QLatin1String("qt_")) ? next->parentWidget() : next;
+        QTEST(next == security ? QStringLiteral("security") : next->objectName(), "to");
+    }
+
+    // Help, version and a refused option need no display.
+    void commandLineNeedsNoDisplay()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QLatin1String(name));
+        const QStringList options{"--help", "--version", "--zoom=33"};
+        const QStringList outputs{"--screenshots <dir>", "velm_client 0.1", "--zoom takes 80, 90, 100, 110, 125 or 150, not \"33\"."};
+        for (int i = 0; i < options.size(); ++i) {
+            QProcess client;
+            client.setProcessEnvironment(environment);
+            client.setProcessChannelMode(QProcess::MergedChannels);
+            client.start(QCoreApplication::applicationDirPath() + QStringLiteral("/velm_client"), {options[i]});
+            QVERIFY(client.waitForFinished(10000) && client.exitStatus() == QProcess::NormalExit);
+            QCOMPARE(client.exitCode(), i < 2 ? 0 : 2);
+            QVERIFY2(client.readAll().contains(outputs[i].toUtf8()), qPrintable(options[i]));
         }
     }
 

@@ -6,7 +6,11 @@
 #include "VelmTest.h"
 #include "WindowManager.h"
 
-#include <QToolTip>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QtTest>
 
 static constexpr int kStockAccount = 1801;
@@ -40,7 +44,6 @@ private slots:
         QFETCH(int, accountId);
         QFETCH(QByteArray, className);
         auto* dialog = new FramelessFloatDlg(accountId, static_cast<Subwin_Type>(type), kFrameless, nullptr);
-        QCOMPARE(int(dialog->windowFlags()), 2051);
         QCOMPARE(int(dialog->subwinType()), type);
         QPointer<ISubModuleDlg> content = dialog->content();
         QCOMPARE(content ? QByteArray(content->metaObject()->className()) : QByteArray(), className);
@@ -69,26 +72,57 @@ private slots:
         QVERIFY(modal && !dialog.isVisible());
     }
 
-    void clientRegistersTheModulesFactoryByName()
+    // The client's zoom reaches the dialog's content; the dialog bears the content's title.
+    void clientRegistersTheModulesFactoryAndZoom()
     {
         FramelessFloatDlg::setContentFactory(Subwin_FramelessFloatDlg, nullptr);
         VelmClient client;
         QVERIFY(client.loadScheduledOrderModule(qEnvironmentVariable("VELM_MODULE_DIR", QCoreApplication::applicationDirPath())));
+        client.setZoomPercent(150);
         FramelessFloatDlg dialog(kStockAccount, Subwin_FramelessFloatDlg, kFrameless, &client);
         QVERIFY(dialog.content() && FramelessFloatDlg::contentFactory(Subwin_FramelessFloatDlg) == client.subModuleDlgFactory());
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("SchedOrd_ModifySubTaskParamWid"));
+        const QComboBox* gear = dialog.content()->findChild<QComboBox*>(QStringLiteral("comboBox_SO_MST_BuyPriceGear"));
+        const qreal designed = client.font().pointSizeF();
+        QCOMPARE(gear->font().pointSizeF(), designed * 1.5);
+        dialog.setScalePercent(100);
+        QCOMPARE(gear->font().pointSizeF(), designed);
     }
 
-    void tooltipIsShownForReal()
+    // Shown or not, the details reach the strategy log; the box shows them in a resizable area.
+    void detailsAreLoggedAndReadable_data()
     {
-        const QString text = QStringLiteral("证券代码：600000\n证券名称：浦发银行\n");
-        QWidget anchor;
-        anchor.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&anchor));
-        QCursor::setPos(anchor.mapToGlobal(anchor.rect().center()));
-        gWM->setInteractive(true);
-        gWM->popupTooltip(text, QSize(300, 200));
+        QTest::addColumn<bool>("interactive");
+        QTest::newRow("shown") << true;
+        QTest::newRow("recorded") << false;
+    }
+    void detailsAreLoggedAndReadable()
+    {
+        QFETCH(bool, interactive);
+        const QString text = QStringLiteral("文件批量导入定时单任务。成功0条，失败7条。");
+        QStringList lines;
+        for (int line = 1; line <= 7; ++line)
+            lines << QStringLiteral("第%1行：证券代码无效 (%2)").arg(line).arg(interactive);
+        QSize grown;
+        int visibleLines = 0;
+        if (interactive) {
+            QTimer::singleShot(0, this, [&] {
+                auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                const QPlainTextEdit* detail = box->findChild<QPlainTextEdit*>();
+                QCOMPARE(detail->toPlainText(), lines.join('\n'));
+                visibleLines = detail->viewport()->height() / detail->fontMetrics().lineSpacing();
+                box->resize(box->size() + QSize(200, 200));
+                grown = box->size() - box->sizeHint();
+                box->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+            });
+        }
+        gWM->setInteractive(interactive);
+        gWM->popupMsgBoxInfo(text, nullptr, lines.join('\n'));
         gWM->setInteractive(false);
-        QTRY_COMPARE(QToolTip::text(), text);
+        QVERIFY(!interactive || (visibleLines > 5 && grown.width() >= 200 && grown.height() >= 200));
+        QFile log(WindowManager::strategyLogPath());
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(log.readAll()).contains(text + QLatin1Char('\n') + lines.join('\n')));
     }
 };
 

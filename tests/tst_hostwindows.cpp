@@ -13,7 +13,6 @@
 
 #include <QPointer>
 #include <QSignalSpy>
-#include <QStandardItemModel>
 #include <QtTest>
 
 #include <thread>
@@ -24,15 +23,17 @@ namespace {
 
 const int64_t kT0 = SchedOrdTaskTime::fromLocalDateTime(2025, 6, 3, 9, 25, 0);
 constexpr int kAccount = 801;
+constexpr int kCreditAccount = 802;
 constexpr int kUnknownAccount = 899;
 
-// A buy of 100 of 600000 at `price` against an ask 1 of 10.36.
-void placeBuy(UserData* data, double price, int64_t now)
+// An order for 600000 against a bid 1 of 10.35 and an ask 1 of 10.36.
+void place(UserData* data, char direction, double price, int volume, int64_t now)
 {
     Lev1MarketData quote;
+    quote.PriceLevels[0] = {10.35, 100000.0};
     quote.PriceLevels[5] = {10.36, 100000.0};
     SimOrderRequest request{1, 2, QStringLiteral("600000.SH"), QStringLiteral("600000"), Exchange::Shanghai,
-                            Direction::Buy, price, 100, 100, 100};
+                            direction, price, volume, 100, 100};
     data->broker().placeOrder(request, quote, now);
     data->broker().announceChanges(data->broker().takeChanges());
 }
@@ -58,9 +59,14 @@ class HostWindowsTest : public QObject
     UserData* m_data = nullptr;
 
 private slots:
-    void initTestCase() { VelmTest::installStrictMessageHandler(); VelmTest::setUpWindowManager(); }
+    void initTestCase()
+    {
+        VelmTest::installStrictMessageHandler();
+        VelmTest::setUpWindowManager();
+        qRegisterMetaType<QVector<int>>();
+    }
     void init() { m_data = VelmTest::addStockAccount(kAccount); }
-    void cleanup() { UserDataManager::instance()->removeAccount(kAccount); }
+    void cleanup() { VelmTest::removeAllAccounts(); }
 
     // Each line once, in order, arriving queued: in a view that follows the log from the start, and in
     // one opened later while a line is still on its way, with another logged before its restore.
@@ -89,54 +95,97 @@ private slots:
         QCOMPARE(unknown.lines(), QStringList());
     }
 
+    // `align`: R for a right-aligned column, L for a left-aligned one.
     void brokerWindowsListTheBrokersRecords_data()
     {
         QTest::addColumn<Factory>("create");
+        QTest::addColumn<int>("accountId");
         QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<QString>("align");
         QTest::addColumn<QList<QStringList>>("rows");
-        QTest::newRow("orders") << &WindowManager::createOrderWid
-            << QStringList{"委托编号", "证券代码", "方向", "价格", "数量", "成交数量", "状态", "说明", "时间"}
-            << QList<QStringList>{{"1", "600000", "买入", "10.36", "100", "100", "全部成交", "", "09:25:00"},
-                                  {"2", "600000", "买入", "10.30", "100", "0", "已报", "", "09:25:05"},
-                                  {"3", "600000", "买入", "0.00", "100", "0", "废单", "委托价格无效", "09:25:09"}};
-        QTest::newRow("trades") << &WindowManager::createTradeWid
-            << QStringList{"成交编号", "委托编号", "证券代码", "方向", "成交价格", "成交数量", "成交时间"}
-            << QList<QStringList>{{"1", "1", "600000", "买入", "10.36", "100", "09:25:00"}};
-        QTest::newRow("positions") << &WindowManager::createPositionWid
-            << QStringList{"证券代码", "证券名称", "持仓数量", "可用数量", "成本价"}
+        QTest::newRow("orders") << &WindowManager::createOrderWid << kAccount
+            << QStringList{"委托编号", "证券代码", "证券名称", "方向", "价格", "数量", "成交数量", "状态", "说明", "时间"} << "RLLLRRRLLL"
+            << QList<QStringList>{{"1", "600000", "浦发银行", "买入", "10.36", "100", "100", "全部成交", "", "09:25:00"},
+                                  {"2", "600000", "浦发银行", "买入", "10.30", "100", "0", "已报", "", "09:25:05"},
+                                  {"3", "600000", "浦发银行", "买入", "0.00", "100", "0", "废单", "委托价格无效", "09:25:09"}};
+        QTest::newRow("trades") << &WindowManager::createTradeWid << kAccount
+            << QStringList{"成交编号", "委托编号", "证券代码", "证券名称", "方向", "成交价格", "成交数量", "成交时间"} << "RRLLLRRL"
+            << QList<QStringList>{{"1", "1", "600000", "浦发银行", "买入", "10.36", "100", "09:25:00"}};
+        QTest::newRow("positions") << &WindowManager::createPositionWid << kAccount
+            << QStringList{"证券代码", "证券名称", "持仓数量", "可用数量", "成本价"} << "LLRRR"
             << QList<QStringList>{{"600000", "浦发银行", "100", "100", "10.36"}};
+        QTest::newRow("credit positions after a short sale") << &WindowManager::createPositionWid << kCreditAccount
+            << QStringList{"证券代码", "证券名称", "持仓数量", "可用数量", "成本价", "融券数量", "融券负债"} << "LLRRRRR"
+            << QList<QStringList>{{"600000", "浦发银行", "100", "100", "10.36", "300", "3105.00"}};
     }
     void brokerWindowsListTheBrokersRecords()
     {
         QFETCH(Factory, create);
+        QFETCH(int, accountId);
+        QFETCH(QString, align);
         QFETCH(QList<QStringList>, rows);
+        UserData* data = accountId == kAccount ? m_data : VelmTest::addCreditAccount(accountId);
+        data->broker().setShortQuota(QStringLiteral("600000.SH"), 1000);
         auto* parent = new QWidget;
         QCOMPARE((gWM->*create)(kUnknownAccount, Subwin_ScheduledOrder, parent), nullptr);
-        QPointer<BrokerTableWid> window = qobject_cast<BrokerTableWid*>((gWM->*create)(kAccount, Subwin_ScheduledOrder, parent));
+        QPointer<BrokerTableWid> window = qobject_cast<BrokerTableWid*>((gWM->*create)(accountId, Subwin_ScheduledOrder, parent));
         QVERIFY(window);
         window->initWid();
         window->refreshWid();
         QTEST(rowTexts(window->model(), -1), "titles");
         QCOMPARE(window->model()->rowCount(), 0);
 
-        std::thread engine([this] {
-            placeBuy(m_data, 10.36, kT0);
-            placeBuy(m_data, 10.30, kT0 + 5 * SchedOrdTaskTime::TicksPerSecond);
-            placeBuy(m_data, 0.0, kT0 + 9 * SchedOrdTaskTime::TicksPerSecond);
+        std::thread engine([data, accountId] {
+            place(data, Direction::Buy, 10.36, 100, kT0);
+            if (accountId == kCreditAccount) {
+                place(data, Direction::ShortSell, 10.35, 300, kT0);
+                return;
+            }
+            place(data, Direction::Buy, 10.30, 100, kT0 + 5 * SchedOrdTaskTime::TicksPerSecond);
+            place(data, Direction::Buy, 0.0, 100, kT0 + 9 * SchedOrdTaskTime::TicksPerSecond);
         });
         engine.join();
         QTRY_COMPARE(window->model()->rowCount(), rows.size());
-        for (int row = 0; row < rows.size(); ++row)
+        for (int row = 0; row < rows.size(); ++row) {
             QCOMPARE(rowTexts(window->model(), row), rows.at(row));
-
-        // A burst of broker reports costs one reload once the event loop turns.
-        QSignalSpy reloaded(window->model(), &QAbstractItemModel::rowsAboutToBeRemoved);
-        for (int i = 0; i < 5; ++i)
-            m_data->broker().setAvailableFunds(1000.0 * i);
-        QCOMPARE(reloaded.count(), 0);
-        QTRY_COMPARE(reloaded.count(), 1);
+            for (int column = 0; column < align.size(); ++column)
+                QCOMPARE(window->model()->index(row, column).data(Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask,
+                         align[column] == 'R' ? int(Qt::AlignRight) : int(Qt::AlignLeft));
+        }
         delete parent;
         QVERIFY(window.isNull());
+    }
+
+    // A burst of new orders arrives in blocks of a few hundred rows, one per turn of the event
+    // loop; orders that trade later change their own rows only.
+    void orderBurstArrivesInBlocksAndChangesOnlyItsRows()
+    {
+        constexpr int kBurst = 1200;
+        QWidget parent;
+        auto* window = qobject_cast<BrokerTableWid*>(gWM->createOrderWid(kAccount, Subwin_ScheduledOrder, &parent));
+        window->initWid();
+        QSignalSpy inserted(window->model(), &QAbstractItemModel::rowsInserted);
+        std::thread engine([this] {
+            for (int i = 0; i < kBurst; ++i)
+                place(m_data, Direction::Buy, 0.01, 100, kT0);
+        });
+        engine.join();
+        QTRY_COMPARE(window->model()->rowCount(), kBurst);
+        QList<int> blocks;
+        for (const QList<QVariant>& block : inserted)
+            blocks << block.at(2).toInt() - block.at(1).toInt() + 1;
+        QCOMPARE(blocks, (QList<int>{BrokerTableWid::RowsPerTurn, BrokerTableWid::RowsPerTurn, kBurst - 2 * BrokerTableWid::RowsPerTurn}));
+
+        QSignalSpy changed(window->model(), &QAbstractItemModel::dataChanged);
+        inserted.clear();
+        Lev1MarketData quote;
+        quote.PriceLevels[5] = {0.01, 250.0};
+        std::thread([this, &quote] { m_data->broker().matchResting(QStringLiteral("600000.SH"), quote, kT0); }).join();
+        QTRY_COMPARE(changed.count(), 3);
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(changed.at(row).at(0).toModelIndex().row(), row);
+        QCOMPARE(window->model()->index(2, 7).data().toString(), QStringLiteral("部分成交"));
+        QCOMPARE(inserted.count(), 0);
     }
 };
 

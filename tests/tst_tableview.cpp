@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QPaintEvent>
 #include <QStandardItemModel>
+#include <QToolTip>
 #include <QtTest>
 
 // Records what the viewport was asked to repaint.
@@ -20,7 +21,8 @@ protected:
     }
 };
 
-// A changed row of a large table must not cost a whole frame.
+// A changed row of a large table must not cost a whole frame; zoom scales the layout; a cut-off
+// cell can be read.
 class TableViewTest : public QObject
 {
     Q_OBJECT
@@ -79,6 +81,66 @@ private slots:
         m_view->setEditTriggers(QAbstractItemView::DoubleClicked);
         changeRows(3, 3);
         QCOMPARE(m_view->painted.boundingRect(), m_view->viewport()->rect());
+    }
+
+    // Column 4 is hidden, column 5 stretches: neither is scaled.
+    void zoomScalesWidthsAndRowHeightAndRestoresThem()
+    {
+        const auto setPointSize = [this](qreal size) { QFont font = m_view->font(); font.setPointSizeF(size); m_view->setFont(font); };
+        const auto currentWidths = [this] { return QVector<int>{m_view->columnWidth(0), m_view->columnWidth(1), m_view->columnWidth(2), m_view->columnWidth(3)}; };
+        setPointSize(9);
+        const QVector<int> widths{47, 61, 95, 120};
+        m_view->horizontalHeader()->setStretchLastSection(true);
+        m_view->setColumnHidden(4, true);
+        for (int column = 0; column < widths.size(); ++column)
+            m_view->setColumnWidth(column, widths[column]);
+        m_view->verticalHeader()->setDefaultSectionSize(23);
+        setPointSize(13.5);
+        QCOMPARE(currentWidths(), (QVector<int>{71, 92, 143, 180}));
+        QCOMPARE(m_view->verticalHeader()->defaultSectionSize(), 35);
+        setPointSize(9);
+        QCOMPARE(currentWidths(), widths);
+        QCOMPARE(m_view->verticalHeader()->defaultSectionSize(), 23);
+        QVERIFY(m_view->isColumnHidden(4));
+        setPointSize(7.2);
+        QCOMPARE(currentWidths(), (QVector<int>{38, 49, 76, 96}));
+        setPointSize(9);
+        QCOMPARE(currentWidths(), widths);
+        // A width the trader set while zoomed is the one kept for that zoom.
+        setPointSize(13.5);
+        m_view->setColumnWidth(1, 150);
+        setPointSize(9);
+        QCOMPARE(currentWidths(), (QVector<int>{47, 100, 95, 120}));
+    }
+
+    void elidedCellShowsItsTextAsToolTip_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("modelTip");
+        QTest::addColumn<QString>("shownTip");
+        const QString longText = QStringLiteral("无有效自定价，委托价格超出涨跌停范围");
+        QTest::newRow("cut off") << longText << QString() << longText;
+        QTest::newRow("fits") << QStringLiteral("已报") << QString() << QString();
+        QTest::newRow("empty") << QString() << QString() << QString();
+        QTest::newRow("the model's own tip") << longText << QStringLiteral("说明") << QStringLiteral("说明");
+    }
+    void elidedCellShowsItsTextAsToolTip()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, modelTip);
+        QFETCH(QString, shownTip);
+        QToolTip::hideText();
+        QTRY_VERIFY(!QToolTip::isVisible());
+        m_model->setData(m_model->index(1, 2), text);
+        m_model->setData(m_model->index(1, 2), modelTip, Qt::ToolTipRole);
+        m_view->setColumnWidth(2, 80);
+        QVERIFY(m_view->isCellTextElided(m_model->index(1, 2)) == (text.size() > 4));
+        const QPoint at = m_view->visualRect(m_model->index(1, 2)).center();
+        QHelpEvent event(QEvent::ToolTip, at, m_view->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(m_view->viewport(), &event);
+        QCOMPARE(QToolTip::isVisible(), !shownTip.isEmpty());
+        if (!shownTip.isEmpty())
+            QCOMPARE(QToolTip::text(), shownTip);
     }
 };
 

@@ -13,11 +13,16 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLibrary>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
+#include <QTranslator>
 
 #include <algorithm>
 #include <memory>
@@ -30,6 +35,7 @@ namespace {
 
 constexpr int kDefaultWidth = 1500;
 constexpr int kDefaultHeight = 820;
+const char* const kGeometryKey = "MainWindow/geometry";
 
 void tellTrader(const QString& text, QWidget* parent, const QString& detail = QString())
 {
@@ -38,6 +44,17 @@ void tellTrader(const QString& text, QWidget* parent, const QString& detail = QS
 }
 
 } // namespace
+
+bool VelmClient::installChineseTranslations()
+{
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::location(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
 
 const QList<int>& VelmClient::zoomSteps()
 {
@@ -57,14 +74,19 @@ VelmClient::VelmClient(QWidget* parent)
     setCentralWidget(m_mdiArea);
     buildMenus();
     statusBar()->showMessage(tr("定时委托模块未加载"));
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &VelmClient::showActiveWindowInStatusBar);
     resize(kDefaultWidth, kDefaultHeight);
     if (gWM)
         gWM->setCurrentMainWindow(this);
 }
 
 // The module library is never unloaded: its windows, still children of this window while it is
-// destroyed, run its code until the last one is gone.
-VelmClient::~VelmClient() = default;
+// destroyed, run its code until the last one is gone. The window area reports its windows going
+// while QWidget tears it down, when this is no longer a VelmClient.
+VelmClient::~VelmClient()
+{
+    disconnect(m_mdiArea, nullptr, this, nullptr);
+}
 
 QString VelmClient::moduleFilePath() const
 {
@@ -109,7 +131,7 @@ bool VelmClient::tryLoadModule(const QString& directory, QString* errorString)
     m_dialogFactory = dialogFactory;
     // The module's modify dialog is shown inside the host's frameless dialog.
     FramelessFloatDlg::setContentFactory(Subwin_FramelessFloatDlg, m_dialogFactory);
-    statusBar()->showMessage(tr("已加载定时委托模块：%1").arg(QDir::toNativeSeparators(m_module->fileName())));
+    statusBar()->showMessage(tr("定时委托模块已加载"));
     return true;
 }
 
@@ -222,7 +244,42 @@ void VelmClient::closeEvent(QCloseEvent* event)
             return;
         }
     }
+    rememberGeometry();
     event->accept();
+}
+
+void VelmClient::showEvent(QShowEvent* event)
+{
+    if (!m_placed) {
+        m_placed = true;
+        placeOnScreen();
+    }
+    QMainWindow::showEvent(event);
+}
+
+void VelmClient::placeOnScreen()
+{
+    const QRect available = screen()->availableGeometry();
+    const QByteArray saved = QSettings().value(QLatin1String(kGeometryKey)).toByteArray();
+    // A window remembered on a larger screen starts afresh.
+    if (!saved.isEmpty() && restoreGeometry(saved) && available.contains(frameGeometry()))
+        return;
+    // What the window frame adds, once the window system has told it.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    resize(QSize(kDefaultWidth, kDefaultHeight).boundedTo(available.size() - frame));
+    move(available.topLeft() + QPoint((available.width() - frameGeometry().width()) / 2,
+                                      (available.height() - frameGeometry().height()) / 2));
+}
+
+void VelmClient::rememberGeometry() const
+{
+    QSettings().setValue(QLatin1String(kGeometryKey), saveGeometry());
+}
+
+void VelmClient::showActiveWindowInStatusBar(QMdiSubWindow* subWindow)
+{
+    if (subWindow)
+        statusBar()->showMessage(tr("当前窗口：%1").arg(subWindow->windowTitle()));
 }
 
 bool VelmClient::eventFilter(QObject* watched, QEvent* event)

@@ -120,6 +120,7 @@ SimOrder SimBroker::placeOrder(const SimOrderRequest& request, const Lev1MarketD
         order.Price = request.Price;
         order.Volume = request.Volume;
         order.InsertTime = now;
+        order.Revision = ++m_revision;
 
         const Resource resource = resourceOf(request.Direction);
         order.StatusMsg = rejectionReason(request, resource);
@@ -148,8 +149,10 @@ std::vector<SimOrder> SimBroker::matchResting(const QString& securityKey, const 
     LevelVolumes volumes = levelVolumesOf(quote);
     for (const size_t index : m_resting) {
         SimOrder& order = m_orders[index];
-        if (order.SecurityKey == securityKey && trade(order, quote, volumes.data(), now))
+        if (order.SecurityKey == securityKey && trade(order, quote, volumes.data(), now)) {
+            order.Revision = ++m_revision;
             changed.push_back(order);
+        }
     }
     m_resting.erase(std::remove_if(m_resting.begin(), m_resting.end(),
                                    [this](size_t index) { return !isResting(m_orders[index]); }),
@@ -181,16 +184,43 @@ std::vector<SimOrder> SimBroker::orders() const
     return m_orders;
 }
 
+std::vector<SimOrder> SimBroker::ordersChangedSince(uint64_t revision, uint64_t* latest) const
+{
+    std::vector<SimOrder> changed;
+    std::lock_guard<std::mutex> guard(m_mutex);
+    for (const SimOrder& order : m_orders) {
+        if (order.Revision > revision)
+            changed.push_back(order);
+    }
+    if (latest)
+        *latest = m_revision;
+    return changed;
+}
+
 std::vector<SimTrade> SimBroker::trades() const
 {
     std::lock_guard<std::mutex> guard(m_mutex);
     return m_trades;
 }
 
-std::vector<SimPosition> SimBroker::positions() const
+std::vector<SimTrade> SimBroker::tradesFrom(size_t first) const
 {
     std::lock_guard<std::mutex> guard(m_mutex);
-    return std::vector<SimPosition>(m_positions.cbegin(), m_positions.cend());
+    if (first >= m_trades.size())
+        return {};
+    return std::vector<SimTrade>(m_trades.cbegin() + static_cast<std::ptrdiff_t>(first), m_trades.cend());
+}
+
+std::vector<SimPosition> SimBroker::positions() const
+{
+    std::vector<SimPosition> positions;
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        positions.assign(m_positions.cbegin(), m_positions.cend());
+    }
+    std::sort(positions.begin(), positions.end(),
+              [](const SimPosition& a, const SimPosition& b) { return a.SecurityKey < b.SecurityKey; });
+    return positions;
 }
 
 SimBroker::Resource SimBroker::resourceOf(char direction) const
@@ -305,8 +335,18 @@ void SimBroker::book(SimOrder& order, double price, int volume, int64_t now)
         m_funds += price * volume;
         if (resource == Resource::Position)
             m_positions[order.SecurityKey].Volume -= volume;
+        if (resource == Resource::ShortQuota)
+            recordShortSale(order.SecurityKey, price, volume);
     }
 
     order.TradedVolume += volume;
     order.Status = order.TradedVolume == order.Volume ? SimOrderStatus::Filled : SimOrderStatus::PartFilled;
+}
+
+void SimBroker::recordShortSale(const QString& securityKey, double price, int volume)
+{
+    SimPosition& position = m_positions[securityKey];
+    position.SecurityKey = securityKey;
+    position.ShortVolume += volume;
+    position.ShortLiability += price * volume;
 }

@@ -48,6 +48,7 @@ struct SimOrder
     char Status = SimOrderStatus::Accepted;
     QString StatusMsg;
     int64_t InsertTime = 0;
+    uint64_t Revision = 0;      // the broker's change count when the order last changed
 };
 
 struct SimTrade
@@ -67,6 +68,8 @@ struct SimPosition
     int Volume = 0;
     int Available = 0;
     double CostPrice = 0.0;
+    int ShortVolume = 0;        // sold short and not yet returned (credit accounts)
+    double ShortLiability = 0.0;    // what the short sales are owed at their trade prices
 };
 
 // The simulated broker of one account: funds, positions, credit quotas, orders and trades.
@@ -111,7 +114,13 @@ public:
     void announceChanges(Changes changes);
 
     std::vector<SimOrder> orders() const;
+    // The orders that changed after `revision`, in order of placing; `latest` gets the revision
+    // they bring the caller up to.
+    std::vector<SimOrder> ordersChangedSince(uint64_t revision, uint64_t* latest) const;
     std::vector<SimTrade> trades() const;
+    // Trades are only ever appended: those from the `first`-th on.
+    std::vector<SimTrade> tradesFrom(size_t first) const;
+    // Ordered by security key.
     std::vector<SimPosition> positions() const;
 
 signals:
@@ -128,6 +137,7 @@ private:
     // Trades `order` against the opposite levels whose volumes are left in `levelVolumes`.
     bool trade(SimOrder& order, const Lev1MarketData& quote, double* levelVolumes, int64_t now);
     void book(SimOrder& order, double price, int volume, int64_t now);
+    void recordShortSale(const QString& securityKey, double price, int volume);
 
     int m_apiType;
     mutable std::mutex m_mutex;
@@ -141,6 +151,7 @@ private:
     int m_nextOrderId = 1;
     int m_nextTradeId = 1;
     Changes m_changes;
+    uint64_t m_revision = 0;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(SimBroker::Changes)

@@ -1,9 +1,12 @@
 #include "FramelessFloatDlg.h"
 
 #include "ISubModuleDlg.h"
+#include "VelmClient.h"
+#include "WindowManager.h"
 
 #include <QHash>
 #include <QVBoxLayout>
+#include <QVector>
 
 namespace {
 
@@ -11,6 +14,33 @@ QHash<int, FramelessFloatDlg::ContentFactory>& contentFactories()
 {
     static QHash<int, FramelessFloatDlg::ContentFactory> factories;
     return factories;
+}
+
+// Every font is read before any is changed: a parent's new font reaches the children that
+// inherit it at once, which would otherwise be scaled twice.
+void scaleFonts(QWidget* root, qreal factor)
+{
+    QList<QWidget*> widgets = root->findChildren<QWidget*>();
+    widgets.prepend(root);
+    QVector<QFont> fonts;
+    fonts.reserve(widgets.size());
+    for (const QWidget* widget : widgets)
+        fonts.append(widget->font());
+    for (int i = 0; i < widgets.size(); ++i) {
+        QFont& font = fonts[i];
+        if (font.pointSizeF() <= 0)
+            continue;
+        font.setPointSizeF(font.pointSizeF() * factor);
+        widgets[i]->setFont(font);
+    }
+}
+
+int mainWindowZoom(QWidget* parent)
+{
+    if (const auto* client = qobject_cast<VelmClient*>(parent))
+        return client->zoomPercent();
+    const VelmClient* client = gWM ? gWM->getCurrentMainWindow() : nullptr;
+    return client ? client->zoomPercent() : 100;
 }
 
 } // namespace
@@ -39,6 +69,7 @@ FramelessFloatDlg::FramelessFloatDlg(int accountId, Subwin_Type type, Qt::Window
     layout->setSpacing(0);
     if (const ContentFactory factory = contentFactory(type))
         embedContent(factory(accountId, 0, this));
+    setScalePercent(mainWindowZoom(parent));
 }
 
 FramelessFloatDlg::~FramelessFloatDlg() = default;
@@ -48,11 +79,21 @@ ISubModuleDlg* FramelessFloatDlg::content() const
     return m_content.data();
 }
 
+void FramelessFloatDlg::setScalePercent(int percent)
+{
+    if (percent <= 0 || percent == m_scalePercent)
+        return;
+    if (m_content)
+        scaleFonts(m_content, qreal(percent) / qreal(m_scalePercent));
+    m_scalePercent = percent;
+}
+
 void FramelessFloatDlg::embedContent(ISubModuleDlg* content)
 {
     if (!content)
         return;
     m_content = content;
+    setWindowTitle(content->windowTitle());
     layout()->addWidget(content);
     connect(content, &ISubModuleDlg::signal_pushbutton_ok, this, &QDialog::accept);
     connect(content, &ISubModuleDlg::signal_pushbutton_cancel, this, &QDialog::reject);

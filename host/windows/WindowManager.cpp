@@ -1,6 +1,7 @@
 #include "WindowManager.h"
 
 #include "BrokerTableWid.h"
+#include "DetailMessageBox.h"
 #include "UserDataManager.h"
 #include "VelmClient.h"
 
@@ -27,6 +28,7 @@ constexpr const char* kStrategyLoggerName = "velm_strategy";
 constexpr size_t kStrategyLogMaxBytes = 8 * 1024 * 1024;
 constexpr size_t kStrategyLogFiles = 5;
 constexpr int kTooltipShowMs = 10000;
+constexpr int kPopupDetailLogType = 0;
 
 std::shared_ptr<spdlog::logger> strategyLogger()
 {
@@ -77,12 +79,15 @@ void WindowManager::popupMsgBoxInfo(QString text, QWidget* parent, QString detai
 {
     record(PopupRecord::Info, QString(), text, detail, parent);
     emit signalPopup(PopupRecord::Info, QString(), text, detail);
+    // The details (the reasons of a failed import) can still be read once the box is closed.
+    if (!detail.isEmpty())
+        LogStgy(text + QLatin1Char('\n') + detail, kPopupDetailLogType, spdlog::level::info);
     if (!m_interactive)
         return;
-    QMessageBox box(QMessageBox::Information, tr("提示"), text, QMessageBox::Ok, parent);
-    if (!detail.isEmpty())
-        box.setDetailedText(detail);
-    box.exec();
+    if (detail.isEmpty())
+        QMessageBox(QMessageBox::Information, tr("提示"), text, QMessageBox::Ok, parent).exec();
+    else
+        DetailMessageBox(tr("提示"), text, detail, parent).exec();
 }
 
 bool WindowManager::popupMsgBoxConfirm(QString title, QString text, QWidget* parent)
