@@ -101,7 +101,7 @@ void BrokerTableWid::initWid()
     if (m_model)
         return;
     buildTable();
-    // The broker reports from the engine thread while the engine holds its lock.
+    // The broker reports from the engine thread: queued, and caught up with once per turn.
     if (SimBroker* simBroker = broker()) {
         connect(simBroker, &SimBroker::signalOrdersChanged, this, &BrokerTableWid::scheduleCatchUp,
                 Qt::QueuedConnection);
