@@ -82,8 +82,6 @@ private slots:
     void initTestCase();
     void cleanupTestCase() { VelmTest::removeAllAccounts(); }
 
-    void columnSets_data();
-    void columnSets();
     void mainTaskCells_data();
     void mainTaskCells();
     void mainTaskDirectionAndCounts_data();
@@ -109,47 +107,6 @@ void ColumnsTest::initTestCase()
     VelmTest::setUpWindowManager();
     m_stock = VelmTest::addStockAccount(901);
     m_credit = VelmTest::addCreditAccount(902);
-}
-
-void ColumnsTest::columnSets_data()
-{
-    QTest::addColumn<bool>("subTasks");
-    QTest::addColumn<QList<int>>("ids");
-    QTest::addColumn<QStringList>("titles");
-    QTest::addColumn<QList<int>>("widths");
-    QTest::addColumn<int>("centredId");
-    QTest::newRow("main tasks") << false << QList<int>{1, 2, 3, 4, 6, 7, 8, 10}
-        << QStringList{"母任务号", "母任务名称", "买卖方向", "设定时间", "母任务状态", "触发状态", "创建时间", "操作"}
-        << QList<int>{70, 120, 70, 80, 75, 100, 75, 75} << 3;
-    QTest::newRow("sub-tasks") << true << QList<int>{1, 2, 3, 4, 5, 7, 8, 9, 10, 11, 12, 13, 14, 16}
-        << QStringList{"母任务号", "证券代码", "证券名称", "买卖方向", "设定时间", "子任务状态", "触发状态", "目标数量",
-                       "报单数量", "成交数量", "触发时间", "详细错误信息", "报单参数", "操作"}
-        << QList<int>{60, 75, 75, 60, 75, 75, 120, 75, 75, 75, 95, 120, 75, 75} << 4;
-}
-
-void ColumnsTest::columnSets()
-{
-    QFETCH(bool, subTasks);
-    QFETCH(QList<int>, ids);
-    QFETCH(QStringList, titles);
-    QFETCH(QList<int>, widths);
-    QFETCH(int, centredId);
-    std::unique_ptr<TableHeader> header;
-    if (subTasks)
-        header = std::make_unique<TableHeaderSchedOrdSubTask>();
-    else
-        header = std::make_unique<TableHeaderSchedOrdMainTask>();
-    QCOMPARE(header->key(), subTasks ? QStringLiteral("THSchedOrdSubTask") : QStringLiteral("THSchedOrdMainTask"));
-    const QList<ColProperty*>& columns = header->allColumns();
-    QCOMPARE(columns.size(), ids.size());
-    for (int i = 0; i < ids.size(); ++i) {
-        QCOMPARE(columns[i]->id, ids[i]);
-        QCOMPARE(columns[i]->title, titles[i]);
-        QCOMPARE(columns[i]->width, widths[i]);
-        const Qt::Alignment horizontal = ids[i] == centredId ? Qt::AlignHCenter : Qt::AlignRight;
-        QCOMPARE(columns[i]->alignment, horizontal | Qt::AlignVCenter);
-        QVERIFY(columns[i]->shown);
-    }
 }
 
 void ColumnsTest::mainTaskCells_data()
@@ -306,16 +263,17 @@ void ColumnsTest::rowKeys()
     SchedOrdSubTaskField sub;
     sub.MainTaskID = 12;
     sub.SubTaskID = 37;
-    TableHeaderSchedOrdSubTask subHeader;
-    QCOMPARE(subHeader.getRowValue(Qt::DisplayRole, std::any(&sub)), QVariant(QStringLiteral("12_37")));
-    QCOMPARE(subHeader.getRowValue(Qt::UserRole, std::any(&sub)), QVariant(12));
-    QVERIFY(!subHeader.getRowValue(Qt::ToolTipRole, std::any(&sub)).isValid());
     SchedOrdTaskField task;
     task.MainTaskID = 12;
+    TableHeaderSchedOrdSubTask subHeader;
     TableHeaderSchedOrdMainTask mainHeader;
-    QCOMPARE(mainHeader.getRowValue(Qt::DisplayRole, std::any(&task)), QVariant(12));
-    QCOMPARE(mainHeader.getRowValue(Qt::UserRole, std::any(&task)), QVariant(12));
-    QVERIFY(!mainHeader.getRowValue(Qt::TextAlignmentRole, std::any(&task)).isValid());
+    const QVariantList keys{subHeader.getRowValue(Qt::DisplayRole, std::any(&sub)),
+                            subHeader.getRowValue(Qt::UserRole, std::any(&sub)),
+                            subHeader.getRowValue(Qt::ToolTipRole, std::any(&sub)),
+                            mainHeader.getRowValue(Qt::DisplayRole, std::any(&task)),
+                            mainHeader.getRowValue(Qt::UserRole, std::any(&task)),
+                            mainHeader.getRowValue(Qt::TextAlignmentRole, std::any(&task))};
+    QCOMPARE(keys, (QVariantList{QStringLiteral("12_37"), 12, QVariant(), 12, 12, QVariant()}));
 }
 
 void ColumnsTest::nullAndForeignRecords()
