@@ -26,94 +26,6 @@ namespace {
 
 constexpr int kAccount = 1301;
 
-} // namespace
-
-// The task-execution page: what it holds and where.
-class MonitorTest : public QObject
-{
-    Q_OBJECT
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
-    void tabsHoldTheirWindows();
-    void operationLogIsRestoredOnce();
-    void tablesReadableWhileTheyGo();
-
-private:
-    std::unique_ptr<SchedOrd_TaskMonitorWid> open();
-
-    ServiceScheduledOrder* m_service = nullptr;
-};
-
-void MonitorTest::initTestCase()
-{
-    VelmTest::installStrictMessageHandler();
-}
-
-void MonitorTest::init()
-{
-    VelmTest::setUpWindowManager();
-    UserData* data = VelmTest::addStockAccount(kAccount);
-    data->initScheduledOrderApi();
-    m_service = data->getServiceScheduledOrder();
-    VelmTest::driveClock(*m_service, VELMSCHEDORDAPI::SchedOrdTaskTime::fromClockTime(9, 0, 0));
-}
-
-void MonitorTest::cleanup()
-{
-    VelmTest::removeAllAccounts();
-}
-
-std::unique_ptr<SchedOrd_TaskMonitorWid> MonitorTest::open()
-{
-    auto monitor = std::make_unique<SchedOrd_TaskMonitorWid>(kAccount, m_service, nullptr);
-    monitor->resize(913, 546);
-    monitor->show();
-    return monitor;
-}
-
-// Each tab the trader picks holds its table or host window.
-void MonitorTest::tabsHoldTheirWindows()
-{
-    auto monitor = open();
-    auto* tabs = monitor->findChild<QTabWidget*>(QStringLiteral("tabWidget_somonitor_tables"));
-    QCOMPARE(tabs->currentIndex(), 0);
-    QStringList titles;
-    for (int i = 0; i < tabs->count(); ++i)
-        titles.append(tabs->tabText(i));
-    QCOMPARE(titles, (QStringList{"子任务明细", "任务委托", "任务成交", "持仓明细", "提示信息"}));
-    const auto holders = [tabs, &titles](const QString& title) { return tabs->widget(titles.indexOf(title)); };
-    QVERIFY(holders("子任务明细")->isAncestorOf(monitor->findChild<SchedOrd_TableSubTaskWid*>()));
-    QVERIFY(holders("提示信息")->isAncestorOf(monitor->findChild<OperationLogWid*>()));
-    const QList<BrokerTableWid*> hostWindows = monitor->findChildren<BrokerTableWid*>();
-    QCOMPARE(hostWindows.size(), 3);
-    const QMap<BrokerTableWid::Kind, QString> tabOf{
-        {BrokerTableWid::Orders, "任务委托"}, {BrokerTableWid::Trades, "任务成交"}, {BrokerTableWid::Positions, "持仓明细"}};
-    for (BrokerTableWid* window : hostWindows)
-        QVERIFY(holders(tabOf.value(window->kind()))->isAncestorOf(window));
-    QVERIFY(!tabs->isAncestorOf(monitor->findChild<SchedOrd_TableMainTaskWid*>()));
-}
-
-void MonitorTest::operationLogIsRestoredOnce()
-{
-    const int64_t start = VELMSCHEDORDAPI::SchedOrdTaskTime::fromClockTime(9, 30, 0);
-    VelmTest::addMainTask(*m_service, QStringLiteral("甲"), QStringLiteral("600000.SH"), 1, start);
-    VelmTest::addMainTask(*m_service, QStringLiteral("乙"), QStringLiteral("000001.SZ"), 1, start);
-    m_service->waitForEngineIdle();
-    const QStringList stored = m_service->operationLog();
-    QVERIFY(stored.size() >= 2);
-
-    // The lines logged before the page existed reach its log exactly once, in order.
-    auto monitor = open();
-    auto* log = monitor->findChild<OperationLogWid*>();
-    m_service->waitForEngineIdle();
-    QTRY_COMPARE(log->lines(), stored);
-    QCoreApplication::processEvents();
-    QCOMPARE(log->lines(), stored);
-}
-
 // Every cell's text and sort value, row by row.
 QStringList cellValues(const QAbstractItemModel* table)
 {
@@ -127,29 +39,107 @@ QStringList cellValues(const QAbstractItemModel* table)
     return values;
 }
 
-void MonitorTest::tablesReadableWhileTheyGo()
-{
-    const int64_t start = VELMSCHEDORDAPI::SchedOrdTaskTime::fromClockTime(9, 30, 0);
-    VelmTest::addMainTask(*m_service, QStringLiteral("甲"), QStringLiteral("600000.SH"), 3, start);
-    VelmTest::addMainTask(*m_service, QStringLiteral("乙"), QStringLiteral("000001.SZ"), 2, start);
-    m_service->waitForEngineIdle();
-    auto monitor = open();
-    QVERIFY(QTest::qWaitForWindowExposed(monitor.get()));
-    QCoreApplication::processEvents();
+} // namespace
 
-    // A view's last look at its rows (a repaint, an accessibility client) comes while it goes:
-    // the column definitions and task records behind them must still be there.
-    QList<bool> intactWhenViewWent;
-    for (MyTableViewSO* view : monitor->findChildren<MyTableViewSO*>()) {
-        const QAbstractItemModel* table = view->model();
-        const QStringList shown = cellValues(table);
-        QVERIFY(shown.size() > 30);
-        connect(view, &QObject::destroyed, this,
-                [table, shown, &intactWhenViewWent] { intactWhenViewWent << (cellValues(table) == shown); });
+// The task-execution page: what it holds and where.
+class MonitorTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        VelmTest::installStrictMessageHandler();
     }
-    monitor.reset();
-    QCOMPARE(intactWhenViewWent, (QList<bool>{true, true}));
-}
+
+    void init()
+    {
+        VelmTest::setUpWindowManager();
+        UserData* data = VelmTest::addStockAccount(kAccount);
+        data->initScheduledOrderApi();
+        m_service = data->getServiceScheduledOrder();
+        VelmTest::driveClock(*m_service, VELMSCHEDORDAPI::SchedOrdTaskTime::fromClockTime(9, 0, 0));
+    }
+
+    void cleanup()
+    {
+        VelmTest::removeAllAccounts();
+    }
+
+    // Each tab the trader picks holds its table or host window.
+    void tabsHoldTheirWindows()
+    {
+        auto monitor = open();
+        auto* tabs = monitor->findChild<QTabWidget*>(QStringLiteral("tabWidget_somonitor_tables"));
+        QCOMPARE(tabs->currentIndex(), 0);
+        QStringList titles;
+        for (int i = 0; i < tabs->count(); ++i)
+            titles.append(tabs->tabText(i));
+        QCOMPARE(titles, (QStringList{"子任务明细", "任务委托", "任务成交", "持仓明细", "提示信息"}));
+        const auto holders = [tabs, &titles](const QString& title) { return tabs->widget(titles.indexOf(title)); };
+        QVERIFY(holders("子任务明细")->isAncestorOf(monitor->findChild<SchedOrd_TableSubTaskWid*>()));
+        QVERIFY(holders("提示信息")->isAncestorOf(monitor->findChild<OperationLogWid*>()));
+        const QList<BrokerTableWid*> hostWindows = monitor->findChildren<BrokerTableWid*>();
+        QCOMPARE(hostWindows.size(), 3);
+        const QMap<BrokerTableWid::Kind, QString> tabOf{
+            {BrokerTableWid::Orders, "任务委托"}, {BrokerTableWid::Trades, "任务成交"}, {BrokerTableWid::Positions, "持仓明细"}};
+        for (BrokerTableWid* window : hostWindows)
+            QVERIFY(holders(tabOf.value(window->kind()))->isAncestorOf(window));
+        QVERIFY(!tabs->isAncestorOf(monitor->findChild<SchedOrd_TableMainTaskWid*>()));
+    }
+
+    void operationLogIsRestoredOnce()
+    {
+        const int64_t start = VELMSCHEDORDAPI::SchedOrdTaskTime::fromClockTime(9, 30, 0);
+        VelmTest::addMainTask(*m_service, QStringLiteral("甲"), QStringLiteral("600000.SH"), 1, start);
+        VelmTest::addMainTask(*m_service, QStringLiteral("乙"), QStringLiteral("000001.SZ"), 1, start);
+        m_service->waitForEngineIdle();
+        const QStringList stored = m_service->operationLog();
+        QVERIFY(stored.size() >= 2);
+
+        // The lines logged before the page existed reach its log exactly once, in order.
+        auto monitor = open();
+        auto* log = monitor->findChild<OperationLogWid*>();
+        m_service->waitForEngineIdle();
+        QTRY_COMPARE(log->lines(), stored);
+        QCoreApplication::processEvents();
+        QCOMPARE(log->lines(), stored);
+    }
+
+    void tablesReadableWhileTheyGo()
+    {
+        const int64_t start = VELMSCHEDORDAPI::SchedOrdTaskTime::fromClockTime(9, 30, 0);
+        VelmTest::addMainTask(*m_service, QStringLiteral("甲"), QStringLiteral("600000.SH"), 3, start);
+        VelmTest::addMainTask(*m_service, QStringLiteral("乙"), QStringLiteral("000001.SZ"), 2, start);
+        m_service->waitForEngineIdle();
+        auto monitor = open();
+        QVERIFY(QTest::qWaitForWindowExposed(monitor.get()));
+        QCoreApplication::processEvents();
+
+        // A view's last look at its rows (a repaint, an accessibility client) comes while it goes:
+        // the column definitions and task records behind them must still be there.
+        QList<bool> intactWhenViewWent;
+        for (MyTableViewSO* view : monitor->findChildren<MyTableViewSO*>()) {
+            const QAbstractItemModel* table = view->model();
+            const QStringList shown = cellValues(table);
+            QVERIFY(shown.size() > 30);
+            connect(view, &QObject::destroyed, this,
+                    [table, shown, &intactWhenViewWent] { intactWhenViewWent << (cellValues(table) == shown); });
+        }
+        monitor.reset();
+        QCOMPARE(intactWhenViewWent, (QList<bool>{true, true}));
+    }
+
+private:
+    std::unique_ptr<SchedOrd_TaskMonitorWid> open()
+    {
+        auto monitor = std::make_unique<SchedOrd_TaskMonitorWid>(kAccount, m_service, nullptr);
+        monitor->resize(913, 546);
+        monitor->show();
+        return monitor;
+    }
+
+    ServiceScheduledOrder* m_service = nullptr;
+};
 
 QTEST_MAIN(MonitorTest)
 #include "tst_monitor.moc"
