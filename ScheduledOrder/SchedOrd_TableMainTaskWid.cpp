@@ -70,6 +70,11 @@ SchedOrd_TableMainTaskWid::SchedOrd_TableMainTaskWid(int accountId, ServiceSched
 SchedOrd_TableMainTaskWid::~SchedOrd_TableMainTaskWid()
 {
     qDebug() << "~SchedOrd_TableMainTaskWid()";
+    // The view, proxy and model point into the column definitions and the task records, which
+    // would otherwise go first (members die before the children): they go before both.
+    delete m_view;
+    delete m_proxy;
+    delete m_model;
     deleteTaskRecords();
     delete ui;
 }

@@ -128,6 +128,11 @@ SchedOrd_TableSubTaskWid::SchedOrd_TableSubTaskWid(int accountId, ServiceSchedul
 SchedOrd_TableSubTaskWid::~SchedOrd_TableSubTaskWid()
 {
     qDebug() << "~SchedOrd_TableSubTaskWid()";
+    // The view, proxy and model point into the column definitions and the task records, which
+    // would otherwise go first (members die before the children): they go before both.
+    delete m_view;
+    delete m_proxy;
+    delete m_model;
     deleteSubTaskRecords();
     delete ui;
 }

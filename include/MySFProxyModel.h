@@ -15,7 +15,8 @@ class MyStandardTableModel;
 // The host's sort/filter proxy over a MyStandardTableModel. It knows the table's shown columns and
 // column offset, filters by a security-code prefix, and keeps large tables cheap: sorting reads the
 // model's cached values (compared exactly as Qt compares user-role values), and a burst of
-// changed rows costs one re-sort at most, done once the burst is over.
+// changed or inserted rows costs one re-sort at most, done once the burst is over. Qt's dynamic
+// sorting stays off (it would re-sort once per changed row): the proxy keeps itself in order.
 class VELM_BASE_EXPORT MySFProxyModel : public QSortFilterProxyModel
 {
     Q_OBJECT
@@ -73,10 +74,12 @@ private:
     void connectSource(QAbstractItemModel* sourceModel);
     void onSourceReset();
     void onSourceDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QVector<int>& roles);
+    // Checks rows the proxy just showed (inserted or let through the filter) and re-sorts later if
+    // one of them is out of place.
+    void onRowsShown(const QModelIndex& parent, int first, int last);
     bool filterMayChange(const QVector<int>& roles) const;
     bool sortMayChange(int firstColumn, int lastColumn, const QVector<int>& roles) const;
     bool isInSortedPlace(int proxyRow) const;
-    void forwardDataChanged(int firstColumn, int lastColumn, const QVector<int>& roles);
     void postPendingChanges();
     void applyPendingChanges();
     void forgetPendingChanges();
@@ -110,6 +113,5 @@ private:
     bool m_resortPending = false;
     int m_filterFlips = 0;
     bool m_changeApplyPosted = false;
-    QVector<int> m_changedProxyRows;   // scratch of onSourceDataChanged, kept to reuse its storage
     SortRanks m_sortRanks;
 };

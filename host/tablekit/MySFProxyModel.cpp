@@ -80,6 +80,12 @@ MySFProxyModel::MySFProxyModel(QString name, QObject* parent)
     : QSortFilterProxyModel(parent)
     , m_name(std::move(name))
 {
+    // Qt's dynamic sorting re-sorts once per changed row. This proxy keeps its rows sorted and
+    // filtered itself: it checks changed and inserted rows and re-sorts at most once per burst.
+    // Without dynamic sorting Qt still forwards the changes of shown rows and filters inserted ones.
+    setDynamicSortFilter(false);
+    // Rows shown by an insertion or a re-filter land where the source has them, not where they sort.
+    connect(this, &QAbstractItemModel::rowsInserted, this, &MySFProxyModel::onRowsShown);
     // lessThan trusts the ranks without asking for the sort settings on every comparison, so the
     // ranks are checked whenever a setting may have changed: Qt announces every re-sort with
     // layoutAboutToBeChanged before comparing, and every changed setting with its signal.
@@ -134,14 +140,11 @@ void MySFProxyModel::setSourceModel(QAbstractItemModel* sourceModel)
     m_tableModel = qobject_cast<MyStandardTableModel*>(sourceModel);
     m_sortRanks = SortRanks();
     forgetPendingChanges();
-    // Connected before Qt's own handlers, so that ranks are ready when Qt re-sorts after a reset.
-    if (sourceModel)
-        m_sourceConnections.append(connect(sourceModel, &QAbstractItemModel::modelReset, this,
-                                           &MySFProxyModel::onSourceReset));
-    QSortFilterProxyModel::setSourceModel(sourceModel);
-    m_mappingFresh = true;
+    // Connected before Qt's own handlers, so that the ranks are right whenever Qt compares rows.
     if (sourceModel)
         connectSource(sourceModel);
+    QSortFilterProxyModel::setSourceModel(sourceModel);
+    m_mappingFresh = true;
 }
 
 void MySFProxyModel::sort(int column, Qt::SortOrder order)
@@ -191,17 +194,10 @@ bool MySFProxyModel::lessThan(const QModelIndex& left, const QModelIndex& right)
 
 void MySFProxyModel::connectSource(QAbstractItemModel* sourceModel)
 {
-    // Qt's own handler re-sorts once per changed row; this proxy checks the changed rows itself
-    // and re-sorts at most once per burst.
-    const bool replaced = disconnect(sourceModel, SIGNAL(dataChanged(QModelIndex, QModelIndex, QVector<int>)), this,
-                                     SLOT(_q_sourceDataChanged(QModelIndex, QModelIndex, QVector<int>)));
-    if (replaced) {
-        m_sourceConnections.append(
-            connect(sourceModel, &QAbstractItemModel::dataChanged, this, &MySFProxyModel::onSourceDataChanged));
-    } else {
-        // Qt keeps handling changed rows, with no word to the ranks: compare as Qt does.
-        m_tableModel = nullptr;
-    }
+    m_sourceConnections.append(
+        connect(sourceModel, &QAbstractItemModel::modelReset, this, &MySFProxyModel::onSourceReset));
+    m_sourceConnections.append(
+        connect(sourceModel, &QAbstractItemModel::dataChanged, this, &MySFProxyModel::onSourceDataChanged));
     // Row numbers move: the ranks no longer name the right rows.
     const auto forgetRanks = [this] { m_sortRanks = SortRanks(); };
     m_sourceConnections.append(connect(sourceModel, &QAbstractItemModel::rowsAboutToBeInserted, this,
@@ -233,10 +229,13 @@ void MySFProxyModel::onSourceDataChanged(const QModelIndex& topLeft, const QMode
     if (m_sortRanks.column >= topLeft.column() && m_sortRanks.column <= bottomRight.column()
         && (roles.isEmpty() || roles.contains(m_sortRanks.role)))
         dropRanks(topLeft.row(), bottomRight.row());
-    const bool checkFilter = dynamicSortFilter() && filterMayChange(roles);
-    const bool checkOrder = dynamicSortFilter() && sortMayChange(topLeft.column(), bottomRight.column(), roles);
+    if (dynamicSortFilter())
+        return;   // switched back on by a user of the class: Qt places the rows itself
+    const bool checkFilter = filterMayChange(roles);
+    const bool checkOrder = sortMayChange(topLeft.column(), bottomRight.column(), roles);
+    if (!checkFilter && !checkOrder)
+        return;
     const QAbstractItemModel* source = sourceModel();
-    m_changedProxyRows.clear();
     for (int row = topLeft.row(); row <= bottomRight.row(); ++row) {
         const int proxyRow = mapFromSource(source->index(row, 0)).row();
         const bool shown = proxyRow >= 0;
@@ -244,12 +243,17 @@ void MySFProxyModel::onSourceDataChanged(const QModelIndex& topLeft, const QMode
             ++m_filterFlips;
         else if (shown && checkOrder && !isInSortedPlace(proxyRow))
             m_resortPending = true;
-        if (shown)
-            m_changedProxyRows.append(proxyRow);
     }
-    forwardDataChanged(topLeft.column(), bottomRight.column(), roles);
-    if (m_resortPending || m_filterFlips > 0)
-        postPendingChanges();
+    postPendingChanges();
+}
+
+void MySFProxyModel::onRowsShown(const QModelIndex& parent, int first, int last)
+{
+    if (parent.isValid() || dynamicSortFilter() || sortColumn() < 0 || m_resortPending)
+        return;
+    for (int row = first; row <= last && !m_resortPending; ++row)
+        m_resortPending = !isInSortedPlace(row);
+    postPendingChanges();
 }
 
 bool MySFProxyModel::filterMayChange(const QVector<int>& roles) const
@@ -289,22 +293,9 @@ bool MySFProxyModel::isInSortedPlace(int proxyRow) const
     return true;
 }
 
-void MySFProxyModel::forwardDataChanged(int firstColumn, int lastColumn, const QVector<int>& roles)
-{
-    std::sort(m_changedProxyRows.begin(), m_changedProxyRows.end());
-    int runStart = 0;
-    for (int i = 1; i <= m_changedProxyRows.size(); ++i) {
-        if (i < m_changedProxyRows.size() && m_changedProxyRows.at(i) == m_changedProxyRows.at(i - 1) + 1)
-            continue;
-        emit dataChanged(index(m_changedProxyRows.at(runStart), firstColumn),
-                         index(m_changedProxyRows.at(i - 1), lastColumn), roles);
-        runStart = i;
-    }
-}
-
 void MySFProxyModel::postPendingChanges()
 {
-    if (m_changeApplyPosted)
+    if (m_changeApplyPosted || (!m_resortPending && m_filterFlips == 0))
         return;
     m_changeApplyPosted = true;
     QTimer::singleShot(0, this, &MySFProxyModel::applyPendingChanges);
@@ -312,14 +303,18 @@ void MySFProxyModel::postPendingChanges()
 
 void MySFProxyModel::applyPendingChanges()
 {
-    m_changeApplyPosted = false;
     const bool resort = m_resortPending;
     const int flips = m_filterFlips;
     forgetPendingChanges();
-    if (resort || flips > kMaxFlipsForIncrementalFilter)
+    if (resort || flips > kMaxFlipsForIncrementalFilter) {
         invalidateWithRanks();
-    else if (flips > 0)
+    } else if (flips > 0) {
         invalidateFilter();
+        if (m_resortPending)   // a row let through landed out of place
+            invalidateWithRanks();
+    }
+    // Cleared last: rows shown by the re-filter above are handled here, not by another posting.
+    m_changeApplyPosted = false;
 }
 
 void MySFProxyModel::forgetPendingChanges()
