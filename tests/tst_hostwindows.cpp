@@ -180,7 +180,11 @@ private slots:
         inserted.clear();
         Lev1MarketData quote;
         quote.PriceLevels[5] = {0.01, 250.0};
-        std::thread([this, &quote] { m_data->broker().matchResting(QStringLiteral("600000.SH"), quote, kT0); }).join();
+        std::thread([this, &quote] {
+            SimBroker& broker = m_data->broker();
+            broker.matchResting(QStringLiteral("600000.SH"), quote, kT0);
+            broker.announceChanges(broker.takeChanges());
+        }).join();
         QTRY_COMPARE(changed.count(), 3);
         for (int row = 0; row < 3; ++row)
             QCOMPARE(changed.at(row).at(0).toModelIndex().row(), row);
