@@ -13,6 +13,7 @@
 
 #include <QtTest>
 
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -32,8 +33,7 @@ int64_t at(double seconds) { return kT0 + int64_t(seconds * SchedOrdTaskTime::Ti
 
 enum Book { FullBook, OnlyLevelOne, NoAsks, ThinAskOne };
 
-// Previous close 10.20, limits 11.22 / 9.18; bids 10.34 .. 10.30, asks 10.36 .. 10.40; or level one
-// only, bid 1 only, or level one with 40 at ask 1.
+// Previous close 10.20, limits 11.22 / 9.18; bids 10.34 .. 10.30, asks 10.36 .. 10.40 (or only the named levels).
 Lev1MarketData quoteWith(int book, double last = 10.35)
 {
     Lev1MarketData quote;
@@ -58,78 +58,54 @@ struct Recorder : QObject
         const auto direct = Qt::DirectConnection;
         s.waitForEngineIdle();
         connect(&s, &S::signalRtnMainTaskAdded, this, [this] { note('A'); }, direct);
-        connect(&s, &S::signalRtnMainTaskChanged, this, [this](int id) { note('M'); ++changed[id]; }, direct);
+        connect(&s, &S::signalRtnMainTaskChanged, this, [this] { note('M'); }, direct);
         connect(&s, &S::signalRtnSubTaskChanged, this, [this](int id, Ids ids) { note('S'); subs[id].push_back(ids); }, direct);
         connect(&s, &S::signalRtnMainTaskDeleted, this, [this] { note('D'); }, direct);
         connect(&s, &S::signalOperationLog, this, [this](const QString& line) { note(0); lines.append(line); }, direct);
         connect(&s, &S::signalOperationLogRestored, this, [this](const QStringList& all) { note('R'); restored = all; }, direct);
     }
-    void note(char kind)
-    {
-        kinds += kind ? QString(QLatin1Char(kind)) : QString();
-        threads.insert(QThread::currentThread());
-    }
+    void note(char kind) { kinds += kind ? QString(QLatin1Char(kind)) : QString(); threads.insert(QThread::currentThread()); }
     QString kinds;
-    std::map<int, int> changed;
     std::map<int, std::vector<Ids>> subs;
     QStringList lines;
     QStringList restored;
     QSet<QThread*> threads;
 };
 
-// A fixed time. Once told to hold, the engine's next reading (taken under its lock as a slice begins)
-// waits until released, ten seconds at most.
+// A fixed time. Once armed, the engine's next reading (under its lock, as a slice begins) waits for release(), 10 s at most.
 class HoldingClock final : public SchedOrdClock
 {
 public:
     explicit HoldingClock(int64_t time) : m_time(time) {}
     int64_t now() const override
     {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        if (m_state == Armed && std::this_thread::get_id() != m_tester) {
-            m_state = Holding;
-            m_changed.notify_all();
-            m_changed.wait_for(lock, std::chrono::seconds(10), [this] { return m_state != Holding; });
-            m_state = Free;
+        if (std::this_thread::get_id() != m_tester && m_armed.exchange(false)) {
+            m_holding = true;
+            m_held.release();
+            m_go.tryAcquire(1, 10000);
+            m_holding = false;
         }
         return m_time;
     }
     void waitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, int64_t) override { wake.wait(lock); }
     void setWakeHandler(std::function<void()> handler) override { m_wake = std::move(handler); }
-    // Wakes the engine and returns once it is held (false if it never came).
-    bool holdEngine()
-    {
-        setState(Armed);
-        m_wake();
-        std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(10), [this] { return m_state == Holding; });
-    }
-    bool holding() const { std::lock_guard<std::mutex> guard(m_mutex); return m_state == Holding; }
-    void release() { setState(Released); }
+    bool holdEngine() { m_armed = true; m_wake(); return m_held.tryAcquire(1, 10000); }   // false: the engine never came
+    bool holding() const { return m_holding; }
+    void release() { m_go.release(); }
 
 private:
-    enum State { Free, Armed, Holding, Released };
-    void setState(State state)
-    {
-        std::lock_guard<std::mutex> guard(m_mutex);
-        m_state = state;
-        m_changed.notify_all();
-    }
     const int64_t m_time;
     const std::thread::id m_tester = std::this_thread::get_id();
-    std::function<void()> m_wake;                   // set and called on the test's thread
-    mutable std::mutex m_mutex;
-    mutable std::condition_variable m_changed;
-    mutable State m_state = Free;
+    std::function<void()> m_wake;   // set and called on the test's thread
+    mutable std::atomic_bool m_armed{false}, m_holding{false};
+    mutable QSemaphore m_held, m_go;
 };
 
 // One account: a still market, a broker with plenty of everything, the service on a hand-moved clock.
 struct Rig
 {
-    explicit Rig(int apiType = 1)
-        : broker(apiType)
-        , service(std::make_unique<ServiceScheduledOrder>(1, apiType, SecurityCatalogue::instance(), market, broker))
-        , clock(VelmTest::driveClock(*service, kT0))
+    explicit Rig(int apiType = 1) : broker(apiType), service(std::make_unique<ServiceScheduledOrder>(1, apiType,
+            SecurityCatalogue::instance(), market, broker)), clock(VelmTest::driveClock(*service, kT0))
     {
         broker.setAvailableFunds(1e10);
         broker.setCreditLine(1e10);
@@ -146,11 +122,7 @@ struct Rig
         return task.MainTaskID;
     }
     int start(int buys, int64_t due) { return start(task(QVector<VelmTest::OrderSpec>(buys, {kPufa, '0', due}).toList())); }
-    void moveTo(int64_t time)
-    {
-        clock->setNow(time);
-        service->waitForEngineIdle();
-    }
+    void moveTo(int64_t time) { clock->setNow(time); service->waitForEngineIdle(); }
     Sub sub(int mainTaskId, size_t index = 0) { return service->getOneMainTask(mainTaskId).VecSubTask.at(index); }
 
     MarketSimulator market{SecurityCatalogue::instance(), 7};
@@ -159,12 +131,10 @@ struct Rig
     std::shared_ptr<ManualSchedOrdClock> clock;
 };
 
-// A buy or sell of 100 fired against quoteWith(book, last): the price sent or the error, and the trigger
-// code. `guard` is its own side's flag (NoSellAtLimitUp, NoBuyAtLimitDown), the other one is opposite.
+// A buy or sell of 100 fired against quoteWith(book, last): price sent or error, trigger code; `guard`: its own side's flag.
 struct PriceCase
 {
-    int book; char direction; int priceType; char floatType; double floatValue, orderPrice;
-    QString expected; char trigger;
+    int book; char direction; int priceType; char floatType; double floatValue, orderPrice; QString expected; char trigger;
     int apiType = 1; bool guard = true; double last = 10.35; QString key = kPufa; double funds = 1e10;
 };
 
@@ -178,26 +148,41 @@ class EngineTest : public QObject
 private slots:
     void initTestCase() { VelmTest::installStrictMessageHandler(); }
 
-    // A paused task fires once started again (late: at once), a deleted one never; a duplicate id is refused.
-    void pausedDeletedAndDuplicateTasks()
+    // A paused task fires once started again (late: at once), a deleted one never; a duplicate id is refused. One
+    // engine thread emits, a queued receiver gets the ids; RestoreOpLog sends the log at once without storing it again.
+    void tasksPausedDeletedAndLogged()
     {
         Rig rig;
+        Recorder recorder(*rig.service);
+        QObject receiver;
+        Ids queued;
+        connect(rig.service.get(), &ServiceScheduledOrder::signalRtnSubTaskChanged, &receiver,
+                [&](int, Ids ids) { queued = QThread::currentThread() == thread() ? ids : Ids{-1}; }, Qt::QueuedConnection);
         for (int i = 0; i < 3; ++i)
             rig.start(1, at(60));
-        Recorder recorder(*rig.service);
         QVERIFY(rig.service->PauseMainTasks({1}));
         QVERIFY(rig.service->DeleteMainTasks({2, 77}));
         SchedOrdTaskField impostor = rig.service->getOneMainTask(3);
         impostor.MainTaskName = "impostor";
         rig.service->AddMainTasks({impostor});
         rig.moveTo(at(3600));
+        rig.service->RestoreOpLog();
+        rig.service->waitForEngineIdle();
         QCOMPARE(int(rig.broker.orders().size()), 1);
         QCOMPARE(rig.service->getOneMainTask(2).MainTaskID, -1);
         QCOMPARE(rig.service->getOneMainTask(3).MainTaskName, Util::QStr2str(kName));
-        QCOMPARE(recorder.kinds, QStringLiteral("SMDSM"));
-        QCOMPARE(recorder.lines, (QStringList{QStringLiteral("09:25:00 暂停任务 #1"), QStringLiteral("09:25:00 删除任务 #2"),
-                                              QStringLiteral("09:25:00 新增任务 #3 被拒绝：任务编号无效或已存在"),
-                                              QStringLiteral("10:25:00 子任务 #3_3 已触发(全成交)，报单100股，成交100股")}));
+        QStringList expected;
+        for (int id = 1; id <= 3; ++id)
+            expected << QStringLiteral("09:25:00 新增任务 #%1 600000_浦发银行，共1个子任务").arg(id) << QStringLiteral("09:25:00 启动任务 #%1").arg(id);
+        expected << QStringLiteral("09:25:00 暂停任务 #1") << QStringLiteral("09:25:00 删除任务 #2")
+                 << QStringLiteral("09:25:00 新增任务 #3 被拒绝：任务编号无效或已存在") << QStringLiteral("10:25:00 子任务 #3_3 已触发(全成交)，报单100股，成交100股");
+        QCOMPARE(recorder.lines, expected);
+        QCOMPARE(recorder.restored, expected);
+        QCOMPARE(rig.service->operationLog(), expected);
+        QCOMPARE(recorder.kinds, QStringLiteral("ASMASMASMSMDSMR"));
+        QCOMPARE(recorder.threads.size(), 1);
+        QVERIFY(!recorder.threads.contains(QThread::currentThread()));
+        QTRY_COMPARE(queued, Ids{3});
 
         QVERIFY(rig.service->StartMainTasks({1}));
         rig.service->waitForEngineIdle();
@@ -280,8 +265,7 @@ private slots:
             QCOMPARE(rig.service->operationLog().last(), QStringLiteral("09:25:10 子任务 #1_1 已触发(废单)：") + c.expected);
     }
 
-    // Not before its set time; main task '2' -> '4', trigger '1' -> '2' -> '3'. The clock stepping back
-    // fires nothing again; a jump past several set times fires each due one once, together.
+    // Not before its set time, never twice when the clock steps back; a jump fires each due one once, together.
     void firesOnTimeAndTheMainTaskFollows()
     {
         Rig rig;
@@ -308,9 +292,7 @@ private slots:
         QVERIFY(!rig.service->isExistsRunningTask());
     }
 
-    // Fired in slices: per slice and main task one sub-task signal with the slice's ids, one main task signal and
-    // one log line; the broker announces its new orders once per slice, after the slice and without the engine's lock
-    // (a receiver calling back into the service would deadlock), when the service already shows them fired.
+    // Per slice and main task one S, one M, one log line; the broker announces once per slice, unlocked, already fired.
     void burstFiresInSlices()
     {
         const int slice = SchedOrdEngine::SliceSize, first = 2 * slice + slice / 2;
@@ -334,29 +316,6 @@ private slots:
         QCOMPARE(recorder.subs, (std::map<int, std::vector<Ids>>{{1, {slices[0], slices[1], slices[2]}}, {2, {slices[3]}}}));
         const QString line = QStringLiteral("09:25:30 任务 #%1 触发%2个子任务：已发送0，全成交%2，失败0，废单0");
         QCOMPARE(recorder.lines, (QStringList{line.arg(1).arg(slice), line.arg(1).arg(slice), line.arg(1).arg(slice / 2), line.arg(2).arg(20)}));
-    }
-
-    // A pause leaves the old due time behind: changed while paused and started again, a sub-task fires at its new
-    // time only; deleted, its old time fires nothing of a new task under the same ids.
-    void pausedAndChangedFiresAtTheNewTimeOnly()
-    {
-        Rig rig;
-        SchedOrdTaskField task = rig.task({{kPufa, '0', at(60)}});
-        rig.start(task);
-        QVERIFY(rig.service->PauseMainTasks({1}));
-        Sub change = rig.sub(1);
-        change.StartTime = at(120);
-        QVERIFY(rig.service->ModifyOneSubTask(change));
-        QVERIFY(rig.service->StartMainTasks({1}));
-        rig.moveTo(at(90));
-        QVERIFY(rig.broker.orders().empty());
-        QVERIFY(rig.service->PauseMainTasks({1}) && rig.service->DeleteMainTasks({1}));
-        task.VecSubTask[0].StartTime = at(200);
-        rig.start(task);
-        rig.moveTo(at(150));
-        QVERIFY(rig.broker.orders().empty());
-        rig.moveTo(at(200));
-        QCOMPARE(int(rig.broker.orders().size()), 1);
     }
 
     // A pause from another thread gets in between two slices of a burst; nothing of the task fires after it returned.
@@ -385,15 +344,13 @@ private slots:
         QCOMPARE(rig.sub(id, firedBeforeReturn).SubTaskStatus, SubTaskStatus::Paused);
     }
 
-    // A quote update takes only the wake lock: it returns while the engine holds its own, and the resting rest of a
-    // partly filled buy trades once the engine goes on.
+    // A quote update returns while the engine holds its lock; the resting rest of a buy trades once it goes on.
     void quoteUpdatesDoNotWaitForTheEngine()
     {
         Rig rig;
         rig.market.setQuote(kPufa, quoteWith(ThinAskOne));
         rig.start(1, at(10));
-        rig.moveTo(at(10));
-        QCOMPARE(rig.sub(1).TradeVolume, 40);
+        rig.moveTo(at(10));   // 40 of 100 filled ("thin ask 1" above)
         const auto clock = std::make_shared<HoldingClock>(at(20));
         rig.service->setClock(clock);
         rig.service->waitForEngineIdle();
@@ -407,11 +364,13 @@ private slots:
         QCOMPARE(rig.service->operationLog().last(), QStringLiteral("09:25:20 子任务 #1_1 成交，累计成交100股"));
     }
 
-    // Fires at the new time with the new order parameters; once fired, refused, the store unchanged.
+    // Changed running (earlier) or paused (later), a sub-task fires at its new time with the new order only; once fired,
+    // refused, the store unchanged; deleted, its old time fires nothing of a new task under the same ids.
     void modifyOneSubTask()
     {
         Rig rig;
-        rig.start(rig.task({{kPufa, '0', at(60)}, {kPufa, '0', at(120)}}));
+        SchedOrdTaskField task = rig.task({{kPufa, '0', at(60)}, {kPufa, '0', at(120)}});
+        rig.start(task);
         Recorder recorder(*rig.service);
         Sub change = rig.sub(1);
         change.StartTime = at(30);
@@ -425,22 +384,36 @@ private slots:
         rig.service->waitForEngineIdle();
         QCOMPARE(VelmTest::subTaskDifferences(rig.sub(1), expected).join(QLatin1Char(';')), QString());
         QCOMPARE(recorder.lines, QStringList{QStringLiteral("09:25:00 修改子任务 #1_1：买入 买一价 500股 设定时间09:25:30")});
+        QCOMPARE(recorder.kinds, QStringLiteral("SM"));
+        QVERIFY(rig.service->PauseMainTasks({1}));
+        Sub later = rig.sub(1, 1);
+        later.StartTime = at(150);
+        QVERIFY(rig.service->ModifyOneSubTask(later) && rig.service->StartMainTasks({1}));
         rig.moveTo(at(29));
         QVERIFY(rig.broker.orders().empty());
         rig.moveTo(at(30));
-        rig.moveTo(at(60));
+        rig.moveTo(at(140));
         QCOMPARE(int(rig.broker.orders().size()), 1);
         QCOMPARE(rig.broker.orders().front().Volume, 500);
         QCOMPARE(rig.broker.orders().front().Price, 10.33);
         QCOMPARE(rig.sub(1).TriggerTime, at(30));
 
         const std::vector<Sub> before = rig.service->getVecAllSubTask();
+        const QString kinds = recorder.kinds;
         QVERIFY(!rig.service->ModifyOneSubTask(expected));
         rig.service->waitForEngineIdle();
         const std::vector<Sub> after = rig.service->getVecAllSubTask();
         QCOMPARE((VelmTest::subTaskDifferences(after.at(0), before[0]) + VelmTest::subTaskDifferences(after.at(1), before[1])).join(QLatin1Char(';')), QString());
-        QCOMPARE(recorder.lines.last(), QStringLiteral("09:26:00 修改子任务 #1_1 被拒绝：子任务已触发"));
-        QCOMPARE(recorder.kinds, QStringLiteral("SMSM"));
+        QCOMPARE(recorder.lines.last(), QStringLiteral("09:27:20 修改子任务 #1_1 被拒绝：子任务已触发"));
+        QCOMPARE(recorder.kinds, kinds);
+
+        QVERIFY(rig.service->PauseMainTasks({1}) && rig.service->DeleteMainTasks({1}));
+        task.VecSubTask[0].StartTime = task.VecSubTask[1].StartTime = at(200);
+        rig.start(task);
+        rig.moveTo(at(160));
+        QCOMPARE(int(rig.broker.orders().size()), 1);
+        rig.moveTo(at(200));
+        QCOMPARE(int(rig.broker.orders().size()), 3);
     }
 
     // Destroyed mid-burst: it stops after the slice in hand, and every order it sent was reported.
@@ -458,36 +431,6 @@ private slots:
             reported.insert(ids.begin(), ids.end());
         QVERIFY(sent.size() < size_t(8 * SchedOrdEngine::SliceSize));
         QCOMPARE(reported, sent);
-    }
-
-    // One engine thread emits; a queued receiver here gets the ids (no "Cannot queue arguments"). RestoreOpLog sends
-    // the log at once, after its last line, without storing it again.
-    void operationLogAndSignals()
-    {
-        Rig rig;
-        Recorder recorder(*rig.service);
-        QObject receiver;
-        Ids queued;
-        connect(rig.service.get(), &ServiceScheduledOrder::signalRtnSubTaskChanged, &receiver,
-                [&](int, Ids ids) { queued = QThread::currentThread() == thread() ? ids : Ids{-1}; }, Qt::QueuedConnection);
-        const int id = rig.start(1, at(60));
-        rig.moveTo(at(60));
-        rig.service->DeleteMainTasks({id});
-        rig.service->RestoreOpLog();
-        rig.service->waitForEngineIdle();
-        const QStringList expected = {
-            QStringLiteral("09:25:00 新增任务 #1 600000_浦发银行，共1个子任务"),
-            QStringLiteral("09:25:00 启动任务 #1"),
-            QStringLiteral("09:26:00 子任务 #1_1 已触发(全成交)，报单100股，成交100股"),
-            QStringLiteral("09:26:00 删除任务 #1"),
-        };
-        QCOMPARE(recorder.lines, expected);
-        QCOMPARE(recorder.restored, expected);
-        QCOMPARE(recorder.kinds, QStringLiteral("ASMSMDR"));
-        QCOMPARE(recorder.threads.size(), 1);
-        QVERIFY(!recorder.threads.contains(QThread::currentThread()));
-        QTRY_COMPARE(queued, Ids{1});
-        QCOMPARE(rig.service->operationLog(), expected);
     }
 };
 

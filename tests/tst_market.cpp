@@ -13,8 +13,7 @@ class MarketTest : public QObject
 private slots:
     void initTestCase() { VelmTest::installStrictMessageHandler(); }
 
-    // Limits round half up on the tick: 10.35 * 1.1 = 11.385 -> 11.39. setLastPrice moves the
-    // last price onto the grid inside the limits; setQuote keeps the quote as given.
+    // Limits round half up (11.385 -> 11.39); setLastPrice pins onto the grid inside them, setQuote keeps the quote.
     void opensAtThePreviousCloseAndPins_data()
     {
         QTest::addColumn<QString>("key");
@@ -38,7 +37,6 @@ private slots:
     void opensAtThePreviousCloseAndPins()
     {
         QFETCH(QString, key);
-        QFETCH(bool, setQuote);
         QFETCH(double, wanted);
         MarketSimulator market(SecurityCatalogue::instance(), 3);
         QSignalSpy spy(&market, &MarketSimulator::quoteUpdated);
@@ -52,6 +50,7 @@ private slots:
             QTEST(quote.LowerLimitPrice, "lower");
         }
         quote.LastPrice = wanted;
+        QFETCH(bool, setQuote);
         setQuote ? market.setQuote(key, quote) : market.setLastPrice(key, wanted);
         QCOMPARE(spy.count(), known ? 1 : 0);
         market.step();
@@ -62,8 +61,7 @@ private slots:
         QTEST(quote.askPrice(1), "ask1");
     }
 
-    // Limits two ticks away, on two tick sizes: the walk keeps running into them. A twin of the
-    // same seed walks alike, another seed does not.
+    // Limits two ticks away on two tick sizes; a twin of the same seed walks alike, another seed does not.
     void walkStaysOnTheGridInsideTheLimits()
     {
         const SecurityCatalogue narrow = SecurityCatalogue::fromCsv(QStringLiteral(
