@@ -43,22 +43,23 @@ Form makeForm(int accountId)
 }
 
 template <typename T = QWidget>
-T* child(const Form& form, const QString& name)
-{
-    return form->findChild<T*>(name);
-}
+T* child(const Form& form, const QString& name) { return form->findChild<T*>(name); }
+void click(const Form& form, const QString& button) { QTest::mouseClick(child<QPushButton>(form, button), Qt::LeftButton); }
+void select(const Form& form, const QString& key) { emit form->findChild<MyCompleterEdit*>()->signalTextComplete(key); }
 
-void click(const Form& form, const QString& button)
-{
-    QTest::mouseClick(child<QPushButton>(form, button), Qt::LeftButton);
-}
+// `kind`: the credit trade kind picked (0 collateral, 1 financed buy or short sell); -1: stock form.
+// Selection's default quantity, step and unit (volume -1: not checked); the quantity entered; Insert's refusal.
+struct Selection { QString key; int volume; int step; QString unit; int entered; QString message; };
+struct Inquiry { QString key; bool sell; int kind; bool shortSellOption; char direction; char shortSellFlag; };
 
-void select(const Form& form, const QString& key)
-{
-    emit form->findChild<MyCompleterEdit*>()->signalTextComplete(key);
-}
+// The scripted account's shareholder string and last price, whether the security is picked, the requests sent.
+struct Request { QString shareholder; double price; bool selected; int requests; };
 
 } // namespace
+
+Q_DECLARE_METATYPE(Selection)
+Q_DECLARE_METATYPE(Inquiry)
+Q_DECLARE_METATYPE(Request)
 
 class EntryFormTest : public QObject
 {
@@ -129,8 +130,7 @@ private slots:
         QCOMPARE(child<QLabel>(form, "label_singleOI_MaxVolume")->text(), QString(sell ? "参考可卖" : "参考可买"));
     }
 
-    // A freshly built form shifts a sell down: 2 ticks read as -2; the sign button turns it to +2,
-    // and the unit button to a percentage that ignores the hidden ticks.
+    // A fresh form shifts a sell down (2 ticks read -2); sign and unit buttons flip it to +2, then to %.
     void entryOfASellAndItsShiftButtons()
     {
         Form form = makeForm(kStockAccount);
@@ -157,46 +157,26 @@ private slots:
         QCOMPARE(QVariantList({entry.PriceFloatType, entry.PriceFloatValue}), QVariantList({2, 0.75}));
     }
 
-    void selectionSetsQuantityAndUnits_data()
+    void selectionAndInsert_data()
     {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<int>("volume");
-        QTest::addColumn<int>("step");
-        QTest::addColumn<QString>("unit");
-        QTest::newRow("main board: 100 by 100") << "600000.SH" << 100 << 100 << "股";
-        QTest::newRow("STAR: at least 200, step 1") << "688981.SH" << 200 << 1 << "股";
-        QTest::newRow("ETF in units") << "510300.SH" << 100 << 100 << "份";
+        QTest::addColumn<Selection>("row");
+        QTest::newRow("main board: 100 by 100, quantity 0") << Selection{"600000.SH", 100, 100, "股", 0, "委托数量不能为0，请重新输入"};
+        QTest::newRow("STAR: at least 200, step 1") << Selection{"688981.SH", 200, 1, "股", 201, {}};
+        QTest::newRow("ETF in units") << Selection{"510300.SH", 100, 100, "份", 100, {}};
+        QTest::newRow("no security") << Selection{{}, -1, -1, {}, 100, "无效的证券代码，请重新输入"};
     }
-    void selectionSetsQuantityAndUnits()
+    void selectionAndInsert()
     {
-        QFETCH(QString, key);
-        QFETCH(int, volume);
-        QFETCH(int, step);
-        QFETCH(QString, unit);
+        QFETCH(Selection, row);
+        const auto& [key, volume, step, unit, entered, message] = row;
         Form form = makeForm(kStockAccount);
         select(form, key);
-        QCOMPARE(child<QSpinBox>(form, "spinBox_singleOI_VolumeOriginal")->value(), volume);
-        QCOMPARE(child<QSpinBox>(form, "spinBox_singleOI_VolumeOriginal")->singleStep(), step);
-        QCOMPARE(child<QLabel>(form, "label_singleOI_VolumeOriginal_Unit")->text(), unit);
-    }
-
-    void insertRefusals_data()
-    {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<int>("volume");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("no security") << QString() << 100 << "无效的证券代码，请重新输入";
-        QTest::newRow("quantity 0") << "600000.SH" << 0 << "委托数量不能为0，请重新输入";
-        QTest::newRow("valid order") << "600000.SH" << 100 << QString();
-    }
-    void insertRefusals()
-    {
-        QFETCH(QString, key);
-        QFETCH(int, volume);
-        QFETCH(QString, message);
-        Form form = makeForm(kStockAccount);
-        select(form, key);
-        child<QSpinBox>(form, "spinBox_singleOI_VolumeOriginal")->setValue(volume);
+        auto* quantity = child<QSpinBox>(form, "spinBox_singleOI_VolumeOriginal");
+        if (volume >= 0) {
+            QCOMPARE(QVariantList({quantity->value(), quantity->singleStep()}), QVariantList({volume, step}));
+            QCOMPARE(child<QLabel>(form, "label_singleOI_VolumeOriginal_Unit")->text(), unit);
+        }
+        quantity->setValue(entered);
         QSignalSpy inserted(form.get(), &SchedOrd_SingleOrderInsertWid::signalSingleOrderInsertBtnClicked);
         click(form, "pushButton_singleOI_bottom_Insert");
         QCOMPARE(inserted.count(), message.isEmpty() ? 1 : 0);
@@ -205,24 +185,14 @@ private slots:
         QCOMPARE(gWM->popups().value(0).parent.data(), message.isEmpty() ? nullptr : form.get());
     }
 
-    void oneLevel1SubscriptionAtATime()
-    {
-        UserData* data = UserDataManager::instance()->getUserData(kStockAccount);
-        Form form = makeForm(kStockAccount);
-        select(form, QStringLiteral("600000.SH"));
-        select(form, QStringLiteral("000001.SZ"));
-        select(form, QStringLiteral("000001.SZ"));
-        QCOMPARE(data->lev1SubscriptionCount(QStringLiteral("600000.SH")), 0);
-        QCOMPARE(data->lev1SubscriptionCount(QStringLiteral("000001.SZ")), 1);
-        form.reset();
-        QCOMPARE(data->lev1SubscriptionCount(QStringLiteral("000001.SZ")), 0);
-    }
-
+    // One level-1 subscription at a time, dropped by a reset and by the form's end.
     void resetRestoresDefaults()
     {
         UserData* data = UserDataManager::instance()->getUserData(kCreditAccount);
         Form form = makeForm(kCreditAccount);
-        select(form, QStringLiteral("600000.SH"));
+        for (const char* key : {"000001.SZ", "600000.SH", "600000.SH"})
+            select(form, QString(key));
+        QCOMPARE(data->lev1SubscriptionCount(QStringLiteral("000001.SZ")), 0);
         click(form, "pushButton_singleOI_dir_sell");
         child<QComboBox>(form, "comboBox_singleOI_CreditSellType")->setCurrentIndex(1);
         child<QComboBox>(form, "comboBox_singleOI_SellPriceGear")->setCurrentIndex(15);
@@ -241,33 +211,26 @@ private slots:
         QCOMPARE(child<QPushButton>(form, "pushButton_singleOI_SellFloat_PN")->text(), QStringLiteral("向上"));
         QCOMPARE(child<QPushButton>(form, "pushButton_singleOI_BuyFloat_Unit")->text(), QStringLiteral("tick"));
         QCOMPARE(child<QSpinBox>(form, "spinBox_singleOI_VolumeOriginal")->value(), 0);
+        select(form, QStringLiteral("000001.SZ"));
+        form.reset();
+        QCOMPARE(data->lev1SubscriptionCount(QStringLiteral("000001.SZ")), 0);
     }
 
-    // `kind`: the credit trade kind picked (0 collateral, 1 financed buy or short sell); -1: stock form.
     void inquiryRequestBytes_data()
     {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<bool>("sell");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<bool>("shortSellOption");
-        QTest::addColumn<char>("direction");
-        QTest::addColumn<char>("shortSellFlag");
-        QTest::newRow("stock, Shanghai buy") << "600000.SH" << false << -1 << false << '0' << '\0';
-        QTest::newRow("stock, Shenzhen sell") << "000001.SZ" << true << -1 << false << '1' << '\0';
-        QTest::newRow("collateral buy") << "600000.SH" << false << 0 << false << '0' << '0';
-        QTest::newRow("financed buy") << "600000.SH" << false << 1 << false << 'i' << '0';
-        QTest::newRow("collateral sell") << "000001.SZ" << true << 0 << true << '1' << '0';
-        QTest::newRow("short sell, option off") << "600000.SH" << true << 1 << false << 'j' << '1';
-        QTest::newRow("short sell, option on") << "600000.SH" << true << 1 << true << 'j' << '0';
+        QTest::addColumn<Inquiry>("row");
+        QTest::newRow("stock, Shanghai buy") << Inquiry{"600000.SH", false, -1, false, '0', '\0'};
+        QTest::newRow("stock, Shenzhen sell") << Inquiry{"000001.SZ", true, -1, false, '1', '\0'};
+        QTest::newRow("collateral buy") << Inquiry{"600000.SH", false, 0, false, '0', '0'};
+        QTest::newRow("financed buy") << Inquiry{"600000.SH", false, 1, false, 'i', '0'};
+        QTest::newRow("collateral sell") << Inquiry{"000001.SZ", true, 0, true, '1', '0'};
+        QTest::newRow("short sell, option off") << Inquiry{"600000.SH", true, 1, false, 'j', '1'};
+        QTest::newRow("short sell, option on") << Inquiry{"600000.SH", true, 1, true, 'j', '0'};
     }
     void inquiryRequestBytes()
     {
-        QFETCH(QString, key);
-        QFETCH(bool, sell);
-        QFETCH(int, kind);
-        QFETCH(bool, shortSellOption);
-        QFETCH(char, direction);
-        QFETCH(char, shortSellFlag);
+        QFETCH(Inquiry, row);
+        const auto& [key, sell, kind, shortSellOption, direction, shortSellFlag] = row;
         gWM->creditShortSellOption = shortSellOption;
         const int accountId = kind < 0 ? kStockAccount : kCreditAccount;
         UserData* data = UserDataManager::instance()->getUserData(accountId);
@@ -301,26 +264,19 @@ private slots:
     // Asked on selection, on the armed timer and on the quota signal; never without all three inputs.
     void requestsOfOneSecurity_data()
     {
-        QTest::addColumn<QString>("code");
-        QTest::addColumn<QString>("shareholder");
-        QTest::addColumn<double>("price");
-        QTest::addColumn<bool>("selected");
-        QTest::addColumn<int>("requests");
-        const QString code = QStringLiteral("12345678901234567890123456789012345");
-        QTest::newRow("code and account string cut") << code << "ABCDEFGHIJKL" << 12.5 << true << 3;
-        QTest::newRow("no security selected") << code << "A123456789" << 12.5 << false << 0;
-        QTest::newRow("no account string") << code << QString() << 12.5 << true << 0;
-        QTest::newRow("account string of 3 characters") << code << "A12" << 12.5 << true << 0;
-        QTest::newRow("price 0") << code << "A123456789" << 0.0 << true << 0;
-        QTest::newRow("price NaN") << code << "A123456789" << qQNaN() << true << 0;
+        QTest::addColumn<Request>("row");
+        QTest::newRow("code and account string cut") << Request{"ABCDEFGHIJKL", 12.5, true, 3};
+        QTest::newRow("no security selected") << Request{"A123456789", 12.5, false, 0};
+        QTest::newRow("no account string") << Request{QString(), 12.5, true, 0};
+        QTest::newRow("account string of 3 characters") << Request{"A12", 12.5, true, 0};
+        QTest::newRow("price 0") << Request{"A123456789", 0.0, true, 0};
+        QTest::newRow("price NaN") << Request{"A123456789", qQNaN(), true, 0};
     }
     void requestsOfOneSecurity()
     {
-        QFETCH(QString, code);
-        QFETCH(QString, shareholder);
-        QFETCH(double, price);
-        QFETCH(bool, selected);
-        QFETCH(int, requests);
+        const QString code = QStringLiteral("12345678901234567890123456789012345");
+        QFETCH(Request, row);
+        const auto& [shareholder, price, selected, requests] = row;
         auto* scripted = new ScriptedUserData(kScriptedAccount, 1);
         SecurityInfo info;
         info.SecurityID = code;

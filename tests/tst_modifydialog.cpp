@@ -26,33 +26,19 @@ namespace {
 constexpr int kStockAccount = 1601;
 constexpr int kCreditAccount = 1602;
 
-int64_t today(int hour, int minute, int second)
-{
-    return SchedOrdTaskTime::fromClockTime(hour, minute, second);
-}
+int64_t today(int hour, int minute, int second) { return SchedOrdTaskTime::fromClockTime(hour, minute, second); }
 
 // A value in every field, so that a field the dialog must not touch shows up when touched.
 SchedOrdSubTaskField waitingSubTask(char direction = Direction::Buy)
 {
     SchedOrdSubTaskField sub;
-    sub.MainTaskID = 7;
-    sub.SubTaskID = 70;
-    sub.SecurityKey = "600000.SH";
-    sub.SecurityID = "600000";
-    sub.ExchangeID = Exchange::Shanghai;
-    sub.Direction = direction;
-    sub.TriggerTime = today(0, 0, 0);
-    sub.TargetVolume = 300;
-    sub.SubTaskStatus = SubTaskStatus::Running;
-    sub.TriggerStatus = SubTriggerStatus::NotTriggered;
-    sub.HostCode = 'h';
-    sub.PriceType = 1;
-    sub.PriceFloatType = PriceFloatType::Tick;
-    sub.HostValue = 4242;
+    sub.MainTaskID = 7; sub.SubTaskID = 70;
+    sub.SecurityKey = "600000.SH"; sub.SecurityID = "600000"; sub.ExchangeID = Exchange::Shanghai;
+    sub.Direction = direction; sub.TargetVolume = 300; sub.PriceType = 1; sub.PriceFloatType = PriceFloatType::Tick;
+    sub.SubTaskStatus = SubTaskStatus::Running; sub.TriggerStatus = SubTriggerStatus::NotTriggered; sub.TriggerTime = today(0, 0, 0);
     sub.StartTime = sub.EndTime = today(10, 15, 30);
-    sub.NoSellAtLimitUp = true;
-    sub.NoBuyAtLimitDown = false;
-    sub.ErrorMsg = "kept";
+    sub.NoSellAtLimitUp = true; sub.NoBuyAtLimitDown = false;
+    sub.HostCode = 'h'; sub.HostValue = 4242; sub.ErrorMsg = "kept";
     return sub;
 }
 
@@ -60,9 +46,7 @@ template <typename T>
 T* find(QWidget* dialog, const QString& name)
 {
     T* found = dialog->findChild<T*>(name);
-    if (!found)
-        qFatal("no child %s", qPrintable(name));
-    return found;
+    return found ? found : (qFatal("no child %s", qPrintable(name)), nullptr);
 }
 
 using F = SchedOrdSubTaskField;
@@ -70,11 +54,12 @@ using Adjust = std::function<void(F&)>;
 using Edit = std::function<void(QWidget*)>;
 // Widget name -> the text, value, time or current item it shows; "!name" -> whether it is hidden.
 using Shown = QVariantMap;
+// Opened on `stored` in the account, the form shows `shown`; after `edit` the copy is `written`, the flag `changed`.
+struct Row { int accountId; Adjust stored; Shown shown; Edit edit; Adjust written; bool changed; };
 
 } // namespace
 
-Q_DECLARE_METATYPE(Adjust)
-Q_DECLARE_METATYPE(Edit)
+Q_DECLARE_METATYPE(Row)
 
 // The modify dialog and its two account variants, driven through their widgets.
 class ModifyDialogTest : public QObject
@@ -91,16 +76,9 @@ private slots:
     }
     void cleanup() { m_parent.reset(); VelmTest::removeAllAccounts(); }
 
-    // Open on a stored sub-task, check what the form shows, make one edit, confirm: the copy must
-    // differ from the stored sub-task in the written fields only, the flag must say whether it does.
     void confirmedCopy_data()
     {
-        QTest::addColumn<int>("accountId");
-        QTest::addColumn<Adjust>("stored");
-        QTest::addColumn<Shown>("shown");
-        QTest::addColumn<Edit>("edit");
-        QTest::addColumn<Adjust>("written");
-        QTest::addColumn<bool>("changed");
+        QTest::addColumn<Row>("row");
         using A = Adjust;
         const A none = [](F&) {};
         const Edit nothing = [](QWidget*) {};
@@ -122,53 +100,45 @@ private slots:
         const QDate day = QDate::currentDate().addDays(-1);
         const int64_t yesterday = SchedOrdTaskTime::fromLocalDateTime(day.year(), day.month(), day.day(), 10, 15, 30);
 
-        QTest::newRow("-3 ticks") << stock << shift(-3) << Shown{{sign, "向下"}, {ticks, 3}} << nothing << none << false;
-        QTest::newRow("no float") << stock << none << Shown{{sign, "向上"}, {ticks, 0}} << nothing << none << false;
-        QTest::newRow("2.7 ticks open as 2") << stock << shift(2.7) << Shown{{sign, "向上"}, {ticks, 2}} << nothing << shift(2) << true;
-        QTest::newRow("sell, -0.5 percent") << stock << A([](F& s) { s.Direction = '1'; s.PriceFloatType = '1'; s.PriceFloatValue = -0.5; })
-            << Shown{{"pushButton_SO_MST_SellFloat_PN", "向下"}, {"pushButton_SO_MST_SellFloat_Unit", "%"},
-                     {"doubleSpinBox_SO_MST_SellFloat_Percentage", 0.5}, {"!spinBox_SO_MST_SellFloat_Tick", true}} << nothing << none << false;
-        QTest::newRow("13 has no gear, writes 0") << stock << type(13) << Shown{{gear, -1}} << nothing << type(0) << true;
-        QTest::newRow("12 opens gear 15") << stock << type(12)
-            << Shown{{gear, 15}, {"!widget_SO_MST_BuyCustomPrice", false}, {"!widget_SO_MST_BuyFloat", true}} << nothing << none << false;
-        QTest::newRow("sell, 3 opens gear 21") << stock << A([](F& s) { s.Direction = '1'; s.PriceType = 3; })
-            << Shown{{"comboBox_SO_MST_SellPriceGear", 21}, {"!widget_SO_MST_SellCustomPrice", false}} << nothing << none << false;
-        QTest::newRow("only the time") << stock << none << Shown{{"timeEdit_SO_MST_ScheduledTime", QTime(10, 15, 30)}}
-            << set("timeEdit_SO_MST_ScheduledTime", QTime(10, 15, 31)) << A([](F& s) { s.StartTime = today(10, 15, 31); }) << true;
-        QTest::newRow("made yesterday, written for today") << stock << A([=](F& s) { s.StartTime = yesterday; }) << Shown{} << nothing
-            << A([](F& s) { s.StartTime = today(10, 15, 30); }) << true;
-        QTest::newRow("custom price") << stock << type(12) << Shown{} << set("doubleSpinBox_SO_MST_BuyCustomPrice", 10.58) << A([](F& s) { s.OrderPrice = 10.58; }) << true;
-        QTest::newRow("sign") << stock << shift(2) << Shown{} << click(sign) << shift(-2) << true;
-        QTest::newRow("volume") << stock << none << Shown{} << set("spinBox_SO_MST_VolumeOriginal", 301) << A([](F& s) { s.TargetVolume = 301; }) << true;
-        QTest::newRow("limit-up") << stock << none << Shown{} << click("checkBox_SO_MST_UpperLimit") << A([](F& s) { s.NoSellAtLimitUp = false; }) << true;
-        QTest::newRow("limit-down") << stock << none << Shown{} << click("checkBox_SO_MST_LowerLimit") << A([](F& s) { s.NoBuyAtLimitDown = true; }) << true;
-        QTest::newRow("unit") << stock << none << Shown{} << Edit([](QWidget* d) {
+        QTest::newRow("-3 ticks") << Row{stock, shift(-3), Shown{{sign, "向下"}, {ticks, 3}}, nothing, none, false};
+        QTest::newRow("no float") << Row{stock, none, Shown{{sign, "向上"}, {ticks, 0}}, nothing, none, false};
+        QTest::newRow("2.7 ticks open as 2") << Row{stock, shift(2.7), Shown{{sign, "向上"}, {ticks, 2}}, nothing, shift(2), true};
+        QTest::newRow("sell, -0.5 percent") << Row{stock, A([](F& s) { s.Direction = '1'; s.PriceFloatType = '1'; s.PriceFloatValue = -0.5; }),
+            Shown{{"pushButton_SO_MST_SellFloat_PN", "向下"}, {"pushButton_SO_MST_SellFloat_Unit", "%"},
+                  {"doubleSpinBox_SO_MST_SellFloat_Percentage", 0.5}, {"!spinBox_SO_MST_SellFloat_Tick", true}}, nothing, none, false};
+        QTest::newRow("13 has no gear, writes 0") << Row{stock, type(13), Shown{{gear, -1}}, nothing, type(0), true};
+        QTest::newRow("12 opens gear 15") << Row{stock, type(12), Shown{{gear, 15}, {"!widget_SO_MST_BuyCustomPrice", false}, {"!widget_SO_MST_BuyFloat", true}}, nothing, none, false};
+        QTest::newRow("sell, 3 opens gear 21") << Row{stock, A([](F& s) { s.Direction = '1'; s.PriceType = 3; }),
+            Shown{{"comboBox_SO_MST_SellPriceGear", 21}, {"!widget_SO_MST_SellCustomPrice", false}}, nothing, none, false};
+        QTest::newRow("only the time") << Row{stock, none, Shown{{"timeEdit_SO_MST_ScheduledTime", QTime(10, 15, 30)}},
+            set("timeEdit_SO_MST_ScheduledTime", QTime(10, 15, 31)), A([](F& s) { s.StartTime = today(10, 15, 31); }), true};
+        QTest::newRow("made yesterday, written for today") << Row{stock, A([=](F& s) { s.StartTime = yesterday; }), Shown{}, nothing, A([](F& s) { s.StartTime = today(10, 15, 30); }), true};
+        QTest::newRow("custom price") << Row{stock, type(12), Shown{}, set("doubleSpinBox_SO_MST_BuyCustomPrice", 10.58), A([](F& s) { s.OrderPrice = 10.58; }), true};
+        QTest::newRow("sign") << Row{stock, shift(2), Shown{}, click(sign), shift(-2), true};
+        QTest::newRow("volume") << Row{stock, none, Shown{}, set("spinBox_SO_MST_VolumeOriginal", 301), A([](F& s) { s.TargetVolume = 301; }), true};
+        QTest::newRow("limit-up") << Row{stock, none, Shown{}, click("checkBox_SO_MST_UpperLimit"), A([](F& s) { s.NoSellAtLimitUp = false; }), true};
+        QTest::newRow("limit-down") << Row{stock, none, Shown{}, click("checkBox_SO_MST_LowerLimit"), A([](F& s) { s.NoBuyAtLimitDown = true; }), true};
+        QTest::newRow("unit") << Row{stock, none, Shown{}, Edit([](QWidget* d) {
             find<QPushButton>(d, "pushButton_SO_MST_BuyFloat_Unit")->click();
             find<QDoubleSpinBox>(d, "doubleSpinBox_SO_MST_BuyFloat_Percentage")->setValue(2.25);
-        }) << A([](F& s) { s.PriceFloatType = '1'; s.PriceFloatValue = 2.25; }) << true;
-        QTest::newRow("stock buy keeps '0'") << stock << none
-            << Shown{{"label_SO_MST_SecurityName", "600000 浦发银行 买入"}, {"label_SO_MST_MaxVolume", "参考可买"}, {"!widget_SO_MST_CreditBuyType", true},
-                     {"!widget_SO_MST_CreditSellType", true}, {"!widget_SO_MST_SellPriceGear", true}, {"!widget_SO_MST_SellFloat", true}}
-            << nothing << none << false;
-        QTest::newRow("stock sell keeps '1'") << stock << dir('1')
-            << Shown{{"label_SO_MST_SecurityName", "600000 浦发银行 卖出"}, {"label_SO_MST_MaxVolume", "参考可卖"}, {"!widget_SO_MST_CreditBuyType", true},
-                     {"!widget_SO_MST_CreditSellType", true}, {"!widget_SO_MST_BuyPriceGear", true}, {"!widget_SO_MST_BuyFloat", true}}
-            << nothing << none << false;
-        QTest::newRow("credit i opens on 融资买入, buy rows only") << credit << dir('i')
-            << Shown{{buyKind, "融资买入"}, {"!widget_SO_MST_CreditSellType", true}, {"!widget_SO_MST_SellPriceGear", true}} << nothing << none << false;
-        QTest::newRow("credit i to 担保品买入") << credit << dir('i') << Shown{} << kind(buyKind, 1) << dir('0') << true;
-        QTest::newRow("credit 1 to 融券卖出") << credit << dir('1') << Shown{{sellKind, "担保品卖出"}} << kind(sellKind, 5) << dir('j') << true;
-        QTest::newRow("credit l written back as 0") << credit << dir('l') << Shown{{buyKind, "担保品买入"}} << nothing << dir('0') << true;
-        QTest::newRow("credit k written back as 1") << credit << dir('k') << Shown{{sellKind, "担保品卖出"}} << nothing << dir('1') << true;
+        }), A([](F& s) { s.PriceFloatType = '1'; s.PriceFloatValue = 2.25; }), true};
+        const auto sideShown = [](const char* side, const char* max, const char* other) {
+            return Shown{{"label_SO_MST_SecurityName", QString("600000 浦发银行 ") + side}, {"label_SO_MST_MaxVolume", max}, {"!widget_SO_MST_CreditBuyType", true},
+                         {"!widget_SO_MST_CreditSellType", true}, {QString("!widget_SO_MST_%1PriceGear").arg(other), true}, {QString("!widget_SO_MST_%1Float").arg(other), true}};
+        };
+        QTest::newRow("stock buy keeps '0'") << Row{stock, none, sideShown("买入", "参考可买", "Sell"), nothing, none, false};
+        QTest::newRow("stock sell keeps '1'") << Row{stock, dir('1'), sideShown("卖出", "参考可卖", "Buy"), nothing, none, false};
+        QTest::newRow("credit i opens on 融资买入, buy rows only") << Row{credit, dir('i'),
+            Shown{{buyKind, "融资买入"}, {"!widget_SO_MST_CreditSellType", true}, {"!widget_SO_MST_SellPriceGear", true}}, nothing, none, false};
+        QTest::newRow("credit i to 担保品买入") << Row{credit, dir('i'), Shown{}, kind(buyKind, 1), dir('0'), true};
+        QTest::newRow("credit 1 to 融券卖出") << Row{credit, dir('1'), Shown{{sellKind, "担保品卖出"}}, kind(sellKind, 5), dir('j'), true};
+        QTest::newRow("credit l written back as 0") << Row{credit, dir('l'), Shown{{buyKind, "担保品买入"}}, nothing, dir('0'), true};
+        QTest::newRow("credit k written back as 1") << Row{credit, dir('k'), Shown{{sellKind, "担保品卖出"}}, nothing, dir('1'), true};
     }
     void confirmedCopy()
     {
-        QFETCH(int, accountId);
-        QFETCH(Adjust, stored);
-        QFETCH(Shown, shown);
-        QFETCH(Edit, edit);
-        QFETCH(Adjust, written);
-        QFETCH(bool, changed);
+        QFETCH(Row, row);
+        const auto& [accountId, stored, shown, edit, written, changed] = row;
         SchedOrdSubTaskField sub = waitingSubTask();
         stored(sub);
         open(accountId, waitingSubTask('i'));
@@ -194,7 +164,6 @@ private slots:
         QCOMPARE(m_confirmed, changed);
     }
 
-    // A switch of unit, either way, clears both boxes.
     void unitSwitchClearsBothBoxes()
     {
         open(kStockAccount, waitingSubTask());
@@ -236,7 +205,6 @@ private:
         m_dialog->initDialog();
         reopen(stored);
     }
-    // The opener's part: the copy starts as the stored sub-task, the flag false.
     void reopen(const SchedOrdSubTaskField& stored)
     {
         m_stored = m_edited = stored;

@@ -39,15 +39,8 @@ constexpr int kCreditAccount = 1702;
 constexpr int kOperationColumn = 14;     // "操作", button 修改
 constexpr int kParametersColumn = 13;    // "报单参数", button 点击查看
 
-int64_t at(int hour, int minute, int second)
-{
-    return SchedOrdTaskTime::fromClockTime(hour, minute, second);
-}
-
-QString rowKey(const F& sub)
-{
-    return QStringLiteral("%1_%2").arg(sub.MainTaskID).arg(sub.SubTaskID);
-}
+int64_t at(int hour, int minute, int second) { return SchedOrdTaskTime::fromClockTime(hour, minute, second); }
+QString rowKey(const F& sub) { return QStringLiteral("%1_%2").arg(sub.MainTaskID).arg(sub.SubTaskID); }
 
 template <typename T>
 T* part(QWidget* dialog, const char* name)
@@ -57,6 +50,10 @@ T* part(QWidget* dialog, const char* name)
 }
 
 using Steps = std::function<void(FramelessFloatDlg*, QWidget*)>;
+// `content`: whether the dialog gets its content; `refusal`: the message instead of the dialog.
+struct ModifyClick { char triggerStatus; QString securityKey; bool content; QString refusal; };
+// `time`, `volume`: what is entered (invalid, 0: kept); `log`: the operation log line of the sub-task.
+struct Confirmation { QTime time; int volume; bool firesDuringRun; QString log; };
 
 const char* const kVolume = "spinBox_SO_MST_VolumeOriginal";
 
@@ -68,8 +65,10 @@ void setVolumeAndConfirm(QWidget* content, int volume)
 
 } // namespace
 
-// The sub-task table's row buttons: the modify flow through the host's frameless dialog, and the
-// order-parameter tool tip.
+Q_DECLARE_METATYPE(ModifyClick)
+Q_DECLARE_METATYPE(Confirmation)
+
+// The sub-task table's row buttons: modify through the host's frameless dialog, and the parameters tool tip.
 class ModifyFlowTest : public QObject
 {
     Q_OBJECT
@@ -92,28 +91,22 @@ private slots:
 
     void modifyButton_data()
     {
-        QTest::addColumn<char>("triggerStatus");
-        QTest::addColumn<QString>("securityKey");
-        QTest::addColumn<bool>("content");
-        QTest::addColumn<QString>("refusal");
+        QTest::addColumn<ModifyClick>("r");
         const QString sent = QStringLiteral("该子任务已触发过，无法修改参数");
-        QTest::newRow("sent") << SubTriggerStatus::Sent << "600000.SH" << true << sent;
-        QTest::newRow("filled") << SubTriggerStatus::Filled << "600000.SH" << true << sent;
-        QTest::newRow("sent, unknown security") << SubTriggerStatus::Sent << "abc001.SH" << true << sent;
-        QTest::newRow("unknown security") << SubTriggerStatus::NotTriggered << "abc001.SH" << true << "该子任务的证券信息获取失败，无法修改参数";
-        QTest::newRow("no dialog content") << SubTriggerStatus::NotTriggered << "600000.SH" << false << "修改对话框加载失败，无法修改参数";
-        QTest::newRow("not triggered opens") << SubTriggerStatus::NotTriggered << "600000.SH" << true << "";
-        QTest::newRow("failed opens") << SubTriggerStatus::Failed << "600000.SH" << true << "";
-        QTest::newRow("rejected opens") << SubTriggerStatus::Rejected << "600000.SH" << true << "";
+        QTest::newRow("sent") << ModifyClick{SubTriggerStatus::Sent, "600000.SH", true, sent};
+        QTest::newRow("filled") << ModifyClick{SubTriggerStatus::Filled, "600000.SH", true, sent};
+        QTest::newRow("sent, unknown security") << ModifyClick{SubTriggerStatus::Sent, "abc001.SH", true, sent};
+        QTest::newRow("unknown security") << ModifyClick{SubTriggerStatus::NotTriggered, "abc001.SH", true, "该子任务的证券信息获取失败，无法修改参数"};
+        QTest::newRow("no dialog content") << ModifyClick{SubTriggerStatus::NotTriggered, "600000.SH", false, "修改对话框加载失败，无法修改参数"};
+        QTest::newRow("not triggered opens") << ModifyClick{SubTriggerStatus::NotTriggered, "600000.SH", true, {}};
+        QTest::newRow("failed opens") << ModifyClick{SubTriggerStatus::Failed, "600000.SH", true, {}};
+        QTest::newRow("rejected opens") << ModifyClick{SubTriggerStatus::Rejected, "600000.SH", true, {}};
     }
     void modifyButton()
     {
-        QFETCH(char, triggerStatus);
-        QFETCH(QString, securityKey);
-        QFETCH(bool, content);
-        QFETCH(QString, refusal);
-        const F stored = addTask([&](F& sub) { sub.TriggerStatus = triggerStatus; sub.TargetVolume = 1300; }, securityKey);
-        if (!content)
+        QFETCH(ModifyClick, r);
+        const F stored = addTask([&](F& sub) { sub.TriggerStatus = r.triggerStatus; sub.TargetVolume = 1300; }, r.securityKey);
+        if (!r.content)
             FramelessFloatDlg::setContentFactory(Subwin_FramelessFloatDlg, nullptr);
         QStringList seen;
         click(rowKey(stored), [&](FramelessFloatDlg* dialog, QWidget* content) {
@@ -124,14 +117,13 @@ private slots:
         });
         FramelessFloatDlg::setContentFactory(Subwin_FramelessFloatDlg, &Velm_Space::ScheduledOrderFactory::createModifySubTaskParamDlg);
         const QStringList opened{"2051", "34", "1701", "600000 浦发银行 买入", "1300"};
-        QCOMPARE(seen, refusal.isEmpty() ? opened : QStringList());
-        // Cancelled, nothing is sent; the dialog is gone once its run is over.
-        QCOMPARE(m_service->modifyRequestCount(), 0);
+        QCOMPARE(seen, r.refusal.isEmpty() ? opened : QStringList());
+        QCOMPARE(m_service->modifyRequestCount(), 0);   // cancelled; the dialog is gone after its run
         for (QWidget* widget : QApplication::topLevelWidgets())
             QVERIFY(!qobject_cast<FramelessFloatDlg*>(widget));
-        QCOMPARE(gWM->popups().size(), refusal.isEmpty() ? 0 : 1);
-        if (!refusal.isEmpty()) {
-            QCOMPARE(gWM->popups().first().text, refusal);
+        QCOMPARE(gWM->popups().size(), r.refusal.isEmpty() ? 0 : 1);
+        if (!r.refusal.isEmpty()) {
+            QCOMPARE(gWM->popups().first().text, r.refusal);
             QCOMPARE(gWM->popups().first().parent.data(), static_cast<QWidget*>(m_table.get()));
         }
     }
@@ -139,50 +131,43 @@ private slots:
     // Confirmed in the dialog (optionally after the sub-task fired meanwhile), then run to 09:31.
     void confirmation_data()
     {
-        QTest::addColumn<QTime>("time");
-        QTest::addColumn<int>("volume");
-        QTest::addColumn<bool>("firesDuringRun");
-        QTest::addColumn<QString>("log");
-        QTest::newRow("unchanged sends nothing") << QTime() << 0 << false << "";
-        QTest::newRow("only the volume sends the whole copy") << QTime() << 700 << false << "09:00:00 修改子任务 #%1：买入 买一价 700股 设定时间09:30:00";
-        QTest::newRow("new time and volume") << QTime(9, 10, 0) << 500 << false << "09:00:00 修改子任务 #%1：买入 买一价 500股 设定时间09:10:00";
-        QTest::newRow("fired meanwhile keeps the engine's result") << QTime() << 800 << true << "09:30:00 修改子任务 #%1 被拒绝：子任务已触发";
+        QTest::addColumn<Confirmation>("c");
+        QTest::newRow("unchanged sends nothing") << Confirmation{QTime(), 0, false, ""};
+        QTest::newRow("only the volume sends the whole copy") << Confirmation{QTime(), 700, false, "09:00:00 修改子任务 #%1：买入 买一价 700股 设定时间09:30:00"};
+        QTest::newRow("new time and volume") << Confirmation{QTime(9, 10, 0), 500, false, "09:00:00 修改子任务 #%1：买入 买一价 500股 设定时间09:10:00"};
+        QTest::newRow("fired meanwhile keeps the engine's result") << Confirmation{QTime(), 800, true, "09:30:00 修改子任务 #%1 被拒绝：子任务已触发"};
     }
     void confirmation()
     {
-        QFETCH(QTime, time);
-        QFETCH(int, volume);
-        QFETCH(bool, firesDuringRun);
-        QFETCH(QString, log);
+        QFETCH(Confirmation, c);
         const F stored = addTask([](F& s) {
             s.PriceType = 2; s.PriceFloatType = PriceFloatType::Percent; s.PriceFloatValue = -0.5; s.NoBuyAtLimitDown = false;
             s.HostCode = 'q'; s.HostValue = 987654321; s.OrderVolume = 55; s.TradeVolume = 44; s.ErrorMsg = "上次";
         }, QStringLiteral("600000.SH"), true);
         const QString key = rowKey(stored);
         click(key, [&](FramelessFloatDlg*, QWidget* content) {
-            if (firesDuringRun) {
+            if (c.firesDuringRun) {
                 m_clock->setNow(at(9, 30, 0));
                 settle();
             }
-            if (time.isValid())
-                part<QTimeEdit>(content, "timeEdit_SO_MST_ScheduledTime")->setTime(time);
-            setVolumeAndConfirm(content, volume ? volume : stored.TargetVolume);
+            if (c.time.isValid())
+                part<QTimeEdit>(content, "timeEdit_SO_MST_ScheduledTime")->setTime(c.time);
+            setVolumeAndConfirm(content, c.volume ? c.volume : stored.TargetVolume);
         });
-        QCOMPARE(m_service->modifyRequestCount(), volume ? 1 : 0);
-        QCOMPARE(m_service->operationLog().filter(QStringLiteral("修改子任务")), log.isEmpty() ? QStringList() : QStringList{log.arg(key)});
+        QCOMPARE(m_service->modifyRequestCount(), c.volume ? 1 : 0);
+        QCOMPARE(m_service->operationLog().filter(QStringLiteral("修改子任务")), c.log.isEmpty() ? QStringList() : QStringList{c.log.arg(key)});
         F expected = stored;
-        if (volume) {
-            expected.TargetVolume = volume;
+        if (c.volume) {
+            expected.TargetVolume = c.volume;
             expected.OrderVolume = expected.TradeVolume = 0;
-            expected.StartTime = SchedOrdTaskTime::fromQTime(time.isValid() ? time : QTime(9, 30));
+            expected.StartTime = SchedOrdTaskTime::fromQTime(c.time.isValid() ? c.time : QTime(9, 30));
             QCOMPARE(VelmTest::subTaskDifferences(m_service->lastModifyRequest(), expected), QStringList());
         }
-        const F kept = firesDuringRun ? stored : expected;
-        // The row follows once the service has reported the change.
+        const F kept = c.firesDuringRun ? stored : expected;
         QCOMPARE(cell(key, QStringLiteral("目标数量")), QString::number(kept.TargetVolume));
         QCOMPARE(cell(key, QStringLiteral("设定时间")), SchedOrdTaskTime::toText(kept.StartTime));
-        // It fires at its time with its volume, and only once.
-        if (!firesDuringRun) {
+        // It fires at its time with its volume, once.
+        if (!c.firesDuringRun) {
             m_clock->setNow(kept.StartTime - (at(0, 0, 1) - at(0, 0, 0)));
             settle();
             QVERIFY(m_userData->broker().orders().empty());
@@ -195,8 +180,7 @@ private slots:
         }
     }
 
-    // The dialog reads the stored sub-task on reset and on confirmation, after the table has freed
-    // every record it held at the click (AddressSanitizer turns a stale pointer into a failure).
+    // Reset and confirmation read the stored sub-task after the table freed its records (ASan catches a stale one).
     void storedSubTaskOutlivesReloadsDuringTheRun()
     {
         const F deleted = addTask([](F&) {}, QStringLiteral("000001.SZ"));
@@ -226,38 +210,35 @@ private slots:
         QCOMPARE(cell(rowKey(stored), QStringLiteral("子任务状态")), QStringLiteral("运行中"));
     }
 
+    // The lines after 设定时间, one row of text per case.
     void detailsToolTip_data()
     {
         QTest::addColumn<int>("accountId");
         QTest::addColumn<Adjust>("adjust");
-        QTest::addColumn<QStringList>("middleLines");
-        QTest::newRow("half a percent down") << kStockAccount
-            << Adjust([](F& s) { s.Direction = '1'; s.PriceType = 2; s.PriceFloatType = '1'; s.PriceFloatValue = -0.5; })
-            << QStringList{"买卖方向：卖出", "目标数量：300", "价格类型：买一价", "价格浮动：-0.5 %", "涨停不卖：是", "跌停不买：是"};
+        QTest::addColumn<QString>("middleLines");
+        QTest::newRow("half a percent down") << kStockAccount << Adjust([](F& s) { s.Direction = '1'; s.PriceType = 2; s.PriceFloatType = '1'; s.PriceFloatValue = -0.5; })
+            << "买卖方向：卖出|目标数量：300|价格类型：买一价|价格浮动：-0.5 %|涨停不卖：是|跌停不买：是";
         QTest::newRow("two ticks up") << kStockAccount << Adjust([](F& s) { s.PriceFloatValue = 2; s.NoSellAtLimitUp = false; })
-            << QStringList{"买卖方向：买入", "目标数量：300", "价格类型：卖一价", "价格浮动：+2 tick", "涨停不卖：不限制", "跌停不买：是"};
+            << "买卖方向：买入|目标数量：300|价格类型：卖一价|价格浮动：+2 tick|涨停不卖：不限制|跌停不买：是";
         QTest::newRow("custom price, no float") << kStockAccount << Adjust([](F& s) { s.PriceType = 12; s.OrderPrice = 10.57; s.NoBuyAtLimitDown = false; })
-            << QStringList{"买卖方向：买入", "目标数量：300", "价格类型：自定价", "价格浮动：无", "指定价格：10.57", "涨停不卖：是", "跌停不买：不限制"};
+            << "买卖方向：买入|目标数量：300|价格类型：自定价|价格浮动：无|指定价格：10.57|涨停不卖：是|跌停不买：不限制";
         QTest::newRow("limit-down shows no price") << kStockAccount << Adjust([](F& s) { s.Direction = '1'; s.PriceType = 15; s.PriceFloatValue = -1; s.OrderPrice = 9.32; })
-            << QStringList{"买卖方向：卖出", "目标数量：300", "价格类型：跌停价", "价格浮动：-1 tick", "涨停不卖：是", "跌停不买：是"};
-        QTest::newRow("six significant digits") << kStockAccount
-            << Adjust([](F& s) { s.PriceType = 12; s.PriceFloatType = '1'; s.PriceFloatValue = 1.23456789; s.OrderPrice = 1234.5678; })
-            << QStringList{"买卖方向：买入", "目标数量：300", "价格类型：自定价", "价格浮动：+1.23457 %", "指定价格：1234.57", "涨停不卖：是", "跌停不买：是"};
+            << "买卖方向：卖出|目标数量：300|价格类型：跌停价|价格浮动：-1 tick|涨停不卖：是|跌停不买：是";
+        QTest::newRow("six significant digits") << kStockAccount << Adjust([](F& s) { s.PriceType = 12; s.PriceFloatType = '1'; s.PriceFloatValue = 1.23456789; s.OrderPrice = 1234.5678; })
+            << "买卖方向：买入|目标数量：300|价格类型：自定价|价格浮动：+1.23457 %|指定价格：1234.57|涨停不卖：是|跌停不买：是";
         QTest::newRow("credit, financed buy") << kCreditAccount << Adjust([](F& s) { s.Direction = 'i'; s.PriceType = 0; })
-            << QStringList{"买卖方向：融资买入", "目标数量：300", "价格类型：最新价", "价格浮动：无", "涨停不卖：是", "跌停不买：是"};
+            << "买卖方向：融资买入|目标数量：300|价格类型：最新价|价格浮动：无|涨停不卖：是|跌停不买：是";
     }
     void detailsToolTip()
     {
         QFETCH(int, accountId);
         QFETCH(Adjust, adjust);
-        QFETCH(QStringList, middleLines);
+        QFETCH(QString, middleLines);
         useAccount(accountId);
         click(rowKey(addTask(adjust, QStringLiteral("600000.SH"), false, true, at(14, 5, 9))), {}, kParametersColumn);
-        // A tool tip, no dialog.
-        QCOMPARE(gWM->popups().size(), 1);
+        QCOMPARE(gWM->popups().size(), 1);   // a tool tip, no dialog
         QCOMPARE(gWM->popups().first().kind, PopupRecord::Tooltip);
-        const QStringList lines = QStringList{"证券代码：600000", "证券名称：浦发银行", "设定时间：14:05:09"} + middleLines;
-        QCOMPARE(gWM->popups().first().text, lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+        QCOMPARE(gWM->popups().first().text, "证券代码：600000\n证券名称：浦发银行\n设定时间：14:05:09\n" + QString(middleLines).replace('|', '\n') + '\n');
     }
 
 private:
@@ -288,13 +269,8 @@ private:
         }
         return m_service->getOneMainTask(task.MainTaskID).VecSubTask.at(0);
     }
-    void settle()
-    {
-        m_service->waitForEngineIdle();
-        QCoreApplication::processEvents();
-        QCoreApplication::processEvents();
-    }
-    Velm_Space::MyTableViewSO* view() const { return m_table->findChild<Velm_Space::MyTableViewSO*>(QStringLiteral("tableview_SO_monitorSubTask")); }
+    void settle() { m_service->waitForEngineIdle(); QCoreApplication::processEvents(); QCoreApplication::processEvents(); }
+    Velm_Space::MyTableViewSO* view() const { return m_table->findChild<Velm_Space::MyTableViewSO*>("tableview_SO_monitorSubTask"); }
     QAbstractItemModel* proxy() const { return view()->model(); }
     int rowOf(const QString& key) const
     {
@@ -309,8 +285,7 @@ private:
         }
         return QStringLiteral("<no column %1>").arg(title);
     }
-    // Clicks the row's button; `steps` run inside the modal run of the dialog it opens, which is then
-    // rejected should it still be open, so that a failing step cannot hang the test.
+    // Clicks the row's button; `steps` run inside the dialog's modal run, which is then rejected if still open.
     void click(const QString& key, const Steps& steps = {}, int column = kOperationColumn)
     {
         QTimer poll;
