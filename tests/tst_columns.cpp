@@ -158,19 +158,6 @@ private slots:
         QCOMPARE(header.getColumnValue(4, record, m_stock), QStringLiteral("09:30:00"));
     }
 
-    void subTaskTextsNeedTheAccount()
-    {
-        TableHeaderSchedOrdSubTask header;
-        SchedOrdSubTaskField sub = firedSubTask();
-        const std::any record(&sub);
-        for (int id : {1, 2, 3, 4, 9, 12, 13})
-            QCOMPARE(header.getColumnValue(id, record, nullptr), QString());
-        // Sort values do without the account, but code and name are the account's answers.
-        QCOMPARE(header.getColumnValueUserRole(9, record, nullptr), QVariant(1500));
-        QVERIFY(!header.getColumnValueUserRole(2, record, nullptr).isValid());
-        QVERIFY(!header.getColumnValueUserRole(3, record, nullptr).isValid());
-    }
-
     void creditDirections_data()
     {
         QTest::addColumn<char>("direction");
@@ -206,15 +193,21 @@ private slots:
         QCOMPARE(keys, (QVariantList{QStringLiteral("12_37"), 12, QVariant(), 12, 12, QVariant()}));
     }
 
-    // Status codes outside the tables, null records and the other table's records.
+    // No account, status codes outside the tables, null records and the other table's records.
     void badRecords()
     {
         TableHeaderSchedOrdMainTask mainHeader;
         TableHeaderSchedOrdSubTask subHeader;
+        SchedOrdSubTaskField sub = firedSubTask();
+        for (int id : {1, 2, 3, 4, 9, 12, 13})
+            QCOMPARE(subHeader.getColumnValue(id, std::any(&sub), nullptr), QString());
+        // Sort values do without the account, but code and name are the account's answers.
+        QCOMPARE(subHeader.getColumnValueUserRole(9, std::any(&sub), nullptr), QVariant(1500));
+        QVERIFY(!subHeader.getColumnValueUserRole(2, std::any(&sub), nullptr).isValid());
+        QVERIFY(!subHeader.getColumnValueUserRole(3, std::any(&sub), nullptr).isValid());
         SchedOrdTaskField task = mainTask();
         task.MainTaskStatus = '9';
         task.TriggerStatus = 'x';
-        SchedOrdSubTaskField sub = firedSubTask();
         sub.SubTaskStatus = '7';
         sub.TriggerStatus = '6';
         QCOMPARE(mainHeader.getColumnValue(6, std::any(&task), m_stock), QString());
