@@ -10,7 +10,6 @@
 #include <QtTest>
 
 #include <any>
-#include <memory>
 
 using namespace VELMSCHEDORDAPI;
 using Velm_Space::TableHeaderSchedOrdMainTask;
@@ -35,11 +34,9 @@ SchedOrdTaskField mainTask()
     task.StartTime = at(9, 30, 0);
     task.IsSameStartTime = false;
     task.Direction = '0';
-    for (int i = 0; i < 5; ++i) {
-        SchedOrdSubTaskField sub;
-        sub.TriggerStatus = i < 2 ? '3' : '1';
-        task.VecSubTask.push_back(sub);
-    }
+    task.VecSubTask.resize(5);
+    for (size_t i = 0; i < 5; ++i)
+        task.VecSubTask[i].TriggerStatus = i < 2 ? '3' : '1';
     return task;
 }
 
@@ -63,15 +60,6 @@ SchedOrdSubTaskField firedSubTask()
     return sub;
 }
 
-void compareValue(const QVariant& value, const QVariant& expected)
-{
-    QCOMPARE(value.isValid(), expected.isValid());
-    if (expected.isValid()) {
-        QCOMPARE(value.userType(), expected.userType());
-        QCOMPARE(value, expected);
-    }
-}
-
 } // namespace
 
 // The columns of both monitor tables and the texts and sort values of their cells.
@@ -88,31 +76,57 @@ private slots:
     }
     void cleanupTestCase() { VelmTest::removeAllAccounts(); }
 
-    void mainTaskCells_data()
+    // "unfired": the sub-task with no trigger time.
+    void cells_data()
     {
+        QTest::addColumn<QString>("table");
         QTest::addColumn<int>("columnId");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QVariant>("userValue");
-        QTest::newRow("1 id") << 1 << "#12" << QVariant(12);
-        QTest::newRow("2 name") << 2 << "篮子_2026" << QVariant(QStringLiteral("篮子_2026"));
-        QTest::newRow("3 direction") << 3 << "买入" << QVariant(int('0'));
-        QTest::newRow("4 start, several times") << 4 << "09:30:00起" << QVariant(QStringLiteral("09:30:00起"));
-        QTest::newRow("6 status") << 6 << "运行中" << QVariant(int('2'));
-        QTest::newRow("7 trigger (2/5)") << 7 << "部分触发(2/5)" << QVariant(int('2'));
-        QTest::newRow("8 created") << 8 << "08:59:01" << QVariant(QStringLiteral("08:59:01"));
-        QTest::newRow("10 operation") << 10 << "" << QVariant();
-        QTest::newRow("5 undefined") << 5 << "" << QVariant();
-        QTest::newRow("99 unknown") << 99 << "" << QVariant();
+        QTest::newRow("main 1 id") << "main" << 1 << "#12" << QVariant(12);
+        QTest::newRow("main 2 name") << "main" << 2 << "篮子_2026" << QVariant(QStringLiteral("篮子_2026"));
+        QTest::newRow("main 3 direction") << "main" << 3 << "买入" << QVariant(int('0'));
+        QTest::newRow("main 4 start, several times") << "main" << 4 << "09:30:00起" << QVariant(QStringLiteral("09:30:00起"));
+        QTest::newRow("main 6 status") << "main" << 6 << "运行中" << QVariant(int('2'));
+        QTest::newRow("main 7 trigger (2/5)") << "main" << 7 << "部分触发(2/5)" << QVariant(int('2'));
+        QTest::newRow("main 8 created") << "main" << 8 << "08:59:01" << QVariant(QStringLiteral("08:59:01"));
+        QTest::newRow("main 10 operation") << "main" << 10 << "" << QVariant();
+        QTest::newRow("main 5 undefined") << "main" << 5 << "" << QVariant();
+        QTest::newRow("main 99 unknown") << "main" << 99 << "" << QVariant();
+        QTest::newRow("sub 1 main id") << "sub" << 1 << "#12" << QVariant(12);
+        QTest::newRow("sub 2 code") << "sub" << 2 << "600000" << QVariant(QStringLiteral("600000"));
+        QTest::newRow("sub 3 name") << "sub" << 3 << "浦发银行" << QVariant(QStringLiteral("浦发银行"));
+        QTest::newRow("sub 4 direction") << "sub" << 4 << "卖出" << QVariant(int('1'));
+        QTest::newRow("sub 5 set time") << "sub" << 5 << "14:56:30" << QVariant(QStringLiteral("14:56:30"));
+        QTest::newRow("sub 7 status") << "sub" << 7 << "已完成" << QVariant(int('4'));
+        QTest::newRow("sub 8 trigger") << "sub" << 8 << "已触发(废单)" << QVariant(int('4'));
+        QTest::newRow("sub 9 target") << "sub" << 9 << "1500" << QVariant(1500);
+        QTest::newRow("sub 10 ordered") << "sub" << 10 << "1400" << QVariant(1400);
+        QTest::newRow("sub 11 traded") << "sub" << 11 << "300" << QVariant(300);
+        QTest::newRow("sub 12 trigger time") << "sub" << 12 << "14:56:30" << QVariant(QStringLiteral("14:56:30"));
+        QTest::newRow("sub 12 not fired: a dash") << "unfired" << 12 << "-" << QVariant(QStringLiteral("-"));
+        QTest::newRow("sub 13 error") << "sub" << 13 << "可用持仓不足" << QVariant(QStringLiteral("可用持仓不足"));
+        QTest::newRow("sub 14 order parameters") << "sub" << 14 << "" << QVariant();
+        QTest::newRow("sub 16 operation") << "sub" << 16 << "" << QVariant();
+        QTest::newRow("sub 15 undefined") << "sub" << 15 << "" << QVariant();
     }
-    void mainTaskCells()
+    void cells()
     {
+        QFETCH(QString, table);
         QFETCH(int, columnId);
-        QFETCH(QString, text);
         QFETCH(QVariant, userValue);
-        TableHeaderSchedOrdMainTask header;
         SchedOrdTaskField task = mainTask();
-        QCOMPARE(header.getColumnValue(columnId, std::any(&task), m_stock), text);
-        compareValue(header.getColumnValueUserRole(columnId, std::any(&task), m_stock), userValue);
+        SchedOrdSubTaskField sub = firedSubTask();
+        if (table == "unfired")
+            sub.TriggerTime = at(0, 0, 0);
+        TableHeaderSchedOrdMainTask mainHeader;
+        TableHeaderSchedOrdSubTask subHeader;
+        TableHeader& header = table == "main" ? static_cast<TableHeader&>(mainHeader) : subHeader;
+        const std::any record = table == "main" ? std::any(&task) : std::any(&sub);
+        QTEST(header.getColumnValue(columnId, record, m_stock), "text");
+        const QVariant value = header.getColumnValueUserRole(columnId, record, m_stock);
+        QCOMPARE(value.userType(), userValue.userType());
+        QCOMPARE(value, userValue);
     }
 
     void mainTaskDirectionAndCounts_data()
@@ -129,8 +143,6 @@ private slots:
     {
         QFETCH(char, direction);
         QFETCH(int, subTasks);
-        QFETCH(QString, directionText);
-        QFETCH(QString, triggerText);
         SchedOrdTaskField task;
         task.TriggerStatus = '1';
         task.StartTime = at(9, 30, 0);
@@ -140,60 +152,10 @@ private slots:
             sub.TriggerStatus = '1';
         TableHeaderSchedOrdMainTask header;
         const std::any record(&task);
-        QCOMPARE(header.getColumnValue(3, record, m_stock), directionText);
+        QTEST(header.getColumnValue(3, record, m_stock), "directionText");
         QCOMPARE(header.getColumnValueUserRole(3, record, m_stock), QVariant(int(direction)));
-        QCOMPARE(header.getColumnValue(7, record, m_stock), triggerText);
+        QTEST(header.getColumnValue(7, record, m_stock), "triggerText");
         QCOMPARE(header.getColumnValue(4, record, m_stock), QStringLiteral("09:30:00"));
-    }
-
-    void subTaskCells_data()
-    {
-        QTest::addColumn<int>("columnId");
-        QTest::addColumn<bool>("fired");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QVariant>("userValue");
-        QTest::newRow("1 main id") << 1 << true << "#12" << QVariant(12);
-        QTest::newRow("2 code") << 2 << true << "600000" << QVariant(QStringLiteral("600000"));
-        QTest::newRow("3 name") << 3 << true << "浦发银行" << QVariant(QStringLiteral("浦发银行"));
-        QTest::newRow("4 direction") << 4 << true << "卖出" << QVariant(int('1'));
-        QTest::newRow("5 set time") << 5 << true << "14:56:30" << QVariant(QStringLiteral("14:56:30"));
-        QTest::newRow("7 status") << 7 << true << "已完成" << QVariant(int('4'));
-        QTest::newRow("8 trigger") << 8 << true << "已触发(废单)" << QVariant(int('4'));
-        QTest::newRow("9 target") << 9 << true << "1500" << QVariant(1500);
-        QTest::newRow("10 ordered") << 10 << true << "1400" << QVariant(1400);
-        QTest::newRow("11 traded") << 11 << true << "300" << QVariant(300);
-        QTest::newRow("12 trigger time") << 12 << true << "14:56:30" << QVariant(QStringLiteral("14:56:30"));
-        QTest::newRow("12 not fired: a dash") << 12 << false << "-" << QVariant(QStringLiteral("-"));
-        QTest::newRow("13 error") << 13 << true << "可用持仓不足" << QVariant(QStringLiteral("可用持仓不足"));
-        QTest::newRow("14 order parameters") << 14 << true << "" << QVariant();
-        QTest::newRow("16 operation") << 16 << true << "" << QVariant();
-        QTest::newRow("15 undefined") << 15 << true << "" << QVariant();
-    }
-    void subTaskCells()
-    {
-        QFETCH(int, columnId);
-        QFETCH(bool, fired);
-        QFETCH(QString, text);
-        QFETCH(QVariant, userValue);
-        TableHeaderSchedOrdSubTask header;
-        SchedOrdSubTaskField sub = firedSubTask();
-        if (!fired)
-            sub.TriggerTime = at(0, 0, 0);
-        QCOMPARE(header.getColumnValue(columnId, std::any(&sub), m_stock), text);
-        compareValue(header.getColumnValueUserRole(columnId, std::any(&sub), m_stock), userValue);
-    }
-
-    void subTaskTextsNeedTheAccount()
-    {
-        TableHeaderSchedOrdSubTask header;
-        SchedOrdSubTaskField sub = firedSubTask();
-        const std::any record(&sub);
-        for (int id : {1, 2, 3, 4, 9, 12, 13})
-            QCOMPARE(header.getColumnValue(id, record, nullptr), QString());
-        // Sort values do without the account, but code and name are the account's answers.
-        QCOMPARE(header.getColumnValueUserRole(9, record, nullptr), QVariant(1500));
-        QVERIFY(!header.getColumnValueUserRole(2, record, nullptr).isValid());
-        QVERIFY(!header.getColumnValueUserRole(3, record, nullptr).isValid());
     }
 
     void creditDirections_data()
@@ -208,38 +170,18 @@ private slots:
     void creditDirections()
     {
         QFETCH(char, direction);
-        QFETCH(QString, text);
         SchedOrdSubTaskField sub = firedSubTask();
         sub.Direction = direction;
         SchedOrdTaskField task = mainTask();
         task.Direction = direction;
-        QCOMPARE(TableHeaderSchedOrdSubTask().getColumnValue(4, std::any(&sub), m_credit), text);
-        QCOMPARE(TableHeaderSchedOrdMainTask().getColumnValue(3, std::any(&task), m_credit), text);
-    }
-
-    void codesOutsideTheTablesGiveEmptyTexts()
-    {
-        SchedOrdTaskField task = mainTask();
-        task.MainTaskStatus = '9';
-        task.TriggerStatus = 'x';
-        SchedOrdSubTaskField sub = firedSubTask();
-        sub.SubTaskStatus = '7';
-        sub.TriggerStatus = '6';
-        TableHeaderSchedOrdMainTask mainHeader;
-        TableHeaderSchedOrdSubTask subHeader;
-        QCOMPARE(mainHeader.getColumnValue(6, std::any(&task), m_stock), QString());
-        QCOMPARE(mainHeader.getColumnValue(7, std::any(&task), m_stock), QStringLiteral("(2/5)"));
-        QCOMPARE(subHeader.getColumnValue(7, std::any(&sub), m_stock), QString());
-        QCOMPARE(subHeader.getColumnValue(8, std::any(&sub), m_stock), QString());
+        QTEST(TableHeaderSchedOrdSubTask().getColumnValue(4, std::any(&sub), m_credit), "text");
+        QTEST(TableHeaderSchedOrdMainTask().getColumnValue(3, std::any(&task), m_credit), "text");
     }
 
     void rowKeys()
     {
-        SchedOrdSubTaskField sub;
-        sub.MainTaskID = 12;
-        sub.SubTaskID = 37;
-        SchedOrdTaskField task;
-        task.MainTaskID = 12;
+        SchedOrdSubTaskField sub = firedSubTask();
+        SchedOrdTaskField task = mainTask();
         TableHeaderSchedOrdSubTask subHeader;
         TableHeaderSchedOrdMainTask mainHeader;
         const QVariantList keys{subHeader.getRowValue(Qt::DisplayRole, std::any(&sub)),
@@ -251,10 +193,27 @@ private slots:
         QCOMPARE(keys, (QVariantList{QStringLiteral("12_37"), 12, QVariant(), 12, 12, QVariant()}));
     }
 
-    void nullAndForeignRecords()
+    // No account, status codes outside the tables, null records and the other table's records.
+    void badRecords()
     {
         TableHeaderSchedOrdMainTask mainHeader;
         TableHeaderSchedOrdSubTask subHeader;
+        SchedOrdSubTaskField sub = firedSubTask();
+        for (int id : {1, 2, 3, 4, 9, 12, 13})
+            QCOMPARE(subHeader.getColumnValue(id, std::any(&sub), nullptr), QString());
+        // Sort values do without the account, but code and name are the account's answers.
+        QCOMPARE(subHeader.getColumnValueUserRole(9, std::any(&sub), nullptr), QVariant(1500));
+        QVERIFY(!subHeader.getColumnValueUserRole(2, std::any(&sub), nullptr).isValid());
+        QVERIFY(!subHeader.getColumnValueUserRole(3, std::any(&sub), nullptr).isValid());
+        SchedOrdTaskField task = mainTask();
+        task.MainTaskStatus = '9';
+        task.TriggerStatus = 'x';
+        sub.SubTaskStatus = '7';
+        sub.TriggerStatus = '6';
+        QCOMPARE(mainHeader.getColumnValue(6, std::any(&task), m_stock), QString());
+        QCOMPARE(mainHeader.getColumnValue(7, std::any(&task), m_stock), QStringLiteral("(2/5)"));
+        QCOMPARE(subHeader.getColumnValue(7, std::any(&sub), m_stock), QString());
+        QCOMPARE(subHeader.getColumnValue(8, std::any(&sub), m_stock), QString());
         const std::any nullTask(static_cast<SchedOrdTaskField*>(nullptr));
         const std::any nullSub(static_cast<SchedOrdSubTaskField*>(nullptr));
         QCOMPARE(mainHeader.getColumnValue(1, nullTask, m_stock), QString());
@@ -262,7 +221,6 @@ private slots:
         QCOMPARE(subHeader.getColumnValue(2, nullSub, m_stock), QString());
         QVERIFY(!subHeader.getRowValue(Qt::DisplayRole, nullSub).isValid());
         // One table's record in the other table's columns is a programming error.
-        SchedOrdSubTaskField sub;
         QVERIFY_EXCEPTION_THROWN(mainHeader.getColumnValue(1, std::any(&sub), m_stock), std::bad_any_cast);
     }
 

@@ -61,8 +61,7 @@ QVector<int> sourceRows(const QAbstractProxyModel& proxy)
     return rows;
 }
 
-// The rows a stock proxy shows when it sorts from scratch as `like` is set to, and keeps only
-// codes starting with `codePrefix`.
+// The rows a stock proxy sorting as `like` from scratch shows, keeping codes starting with `codePrefix`.
 QVector<int> stockOrder(QAbstractItemModel* model, const QSortFilterProxyModel& like, const QString& codePrefix = {})
 {
     QSortFilterProxyModel stock;
@@ -245,8 +244,7 @@ private slots:
         QTEST(valuesShown(), "shown");
     }
 
-    // Inserted rows are filtered at once and sorted once the event loop turns, with one re-sort
-    // only when a shown one is out of place; a new data source keeps sort and filter.
+    // Inserted rows: filtered at once, sorted later (one re-sort if out of place); a new source keeps both.
     void insertedRowsKeepSortAndFilter_data()
     {
         QTest::addColumn<int>("order");
@@ -281,8 +279,7 @@ private slots:
         QCOMPARE(layouts, 0); // Qt rebuilt the mapping with the reset
     }
 
-    // Rows let through or held back by a changed code are shown or hidden once the event loop
-    // turns, in their sorted places, with one re-sort at most.
+    // Rows whose changed code crosses the filter appear or go later, in sorted places, one re-sort at most.
     void filterFlipsKeepOrder_data()
     {
         QTest::addColumn<QVector<int>>("flipped"); // rows whose code moves across the filter
