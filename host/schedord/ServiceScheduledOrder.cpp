@@ -19,6 +19,29 @@ void raiseAtLeast(std::atomic<int>& next, int value)
     }
 }
 
+// Starting and pausing act alike: each listed main task that moves is logged and reported with
+// the sub-tasks that moved with it.
+bool switchMainTasks(SchedOrdEngine& engine, const std::vector<int>& mainTaskIds,
+                     bool (SchedOrdStore::*move)(int, std::vector<int>&), const QString& logLine)
+{
+    if (mainTaskIds.empty())
+        return false;
+    return engine.change([&](SchedOrdStore& store, SchedOrdOutbox& outbox, int64_t now) {
+        bool actedOn = false;
+        for (const int id : mainTaskIds) {
+            std::vector<int> changedSubTasks;
+            if (!(store.*move)(id, changedSubTasks))
+                continue;
+            actedOn = true;
+            outbox.log(now, logLine.arg(id));
+            if (!changedSubTasks.empty())
+                outbox.subTasksChanged(id, std::move(changedSubTasks));
+            outbox.mainTaskChanged(id);
+        }
+        return actedOn;
+    });
+}
+
 QString modifyRefusal(SchedOrdStore::ModifyResult result)
 {
     switch (result) {
@@ -101,42 +124,12 @@ void ServiceScheduledOrder::AddMainTasks(const std::vector<SchedOrdTaskField>& t
 
 bool ServiceScheduledOrder::StartMainTasks(const std::vector<int>& mainTaskIds)
 {
-    if (mainTaskIds.empty())
-        return false;
-    return m_engine->change([&](SchedOrdStore& store, SchedOrdOutbox& outbox, int64_t now) {
-        bool actedOn = false;
-        for (const int id : mainTaskIds) {
-            std::vector<int> changedSubTasks;
-            if (!store.start(id, changedSubTasks))
-                continue;
-            actedOn = true;
-            outbox.log(now, QStringLiteral("启动任务 #%1").arg(id));
-            if (!changedSubTasks.empty())
-                outbox.subTasksChanged(id, std::move(changedSubTasks));
-            outbox.mainTaskChanged(id);
-        }
-        return actedOn;
-    });
+    return switchMainTasks(*m_engine, mainTaskIds, &SchedOrdStore::start, QStringLiteral("启动任务 #%1"));
 }
 
 bool ServiceScheduledOrder::PauseMainTasks(const std::vector<int>& mainTaskIds)
 {
-    if (mainTaskIds.empty())
-        return false;
-    return m_engine->change([&](SchedOrdStore& store, SchedOrdOutbox& outbox, int64_t now) {
-        bool actedOn = false;
-        for (const int id : mainTaskIds) {
-            std::vector<int> changedSubTasks;
-            if (!store.pause(id, changedSubTasks))
-                continue;
-            actedOn = true;
-            outbox.log(now, QStringLiteral("暂停任务 #%1").arg(id));
-            if (!changedSubTasks.empty())
-                outbox.subTasksChanged(id, std::move(changedSubTasks));
-            outbox.mainTaskChanged(id);
-        }
-        return actedOn;
-    });
+    return switchMainTasks(*m_engine, mainTaskIds, &SchedOrdStore::pause, QStringLiteral("暂停任务 #%1"));
 }
 
 bool ServiceScheduledOrder::DeleteMainTasks(const std::vector<int>& mainTaskIds)
