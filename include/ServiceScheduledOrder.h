@@ -56,6 +56,11 @@ public:
 
     // Host side: the engine's time source (the wall clock unless replaced, e.g. by a test).
     void setClock(std::shared_ptr<SchedOrdClock> clock);
+    // Host side: keeps the tasks, ids, log and the broker's state in the database file from now
+    // on, after loading what it holds (set the clock first: it decides which set times were
+    // missed). False, with the message the trader was shown, when the file cannot serve; the
+    // service then keeps nothing and has no tasks from the file.
+    bool openStorage(const QString& databasePath, QString* message = nullptr);
     // Blocks until the engine has processed (and emitted) everything queued so far, including
     // what the clock has made due (tests and demos). Returns at once on the engine's own thread.
     void waitForEngineIdle();
@@ -72,8 +77,10 @@ signals:
 
 private:
     void raiseNextMainTaskID(int usedId);
+    void showStorageMessage(const QString& message);
     void raiseNextSubTaskID(int usedId);
 
+    const int m_accountId;
     const int m_apiType;
     MarketSimulator& m_market;
     SimBroker& m_broker;

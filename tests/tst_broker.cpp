@@ -19,7 +19,7 @@ static Lev1MarketData book(double volume = 1000.0, int ask1 = 1036)
 }
 
 static SimOrderRequest request(char direction, double price, int volume, int minVolume = 100, int step = 100)
-{ return {1, 2, kKey, QStringLiteral("600000"), '1', direction, price, volume, minVolume, step}; }
+{ return {1, 2, kKey, QStringLiteral("600000"), '1', direction, price, volume, minVolume, step, QStringLiteral("1-1-2")}; }
 
 class BrokerTest : public QObject
 {

@@ -33,7 +33,7 @@ void place(UserData* data, char direction, double price, int volume, int64_t now
     quote.PriceLevels[0] = {10.35, 100000.0};
     quote.PriceLevels[5] = {10.36, 100000.0};
     SimOrderRequest request{1, 2, QStringLiteral("600000.SH"), QStringLiteral("600000"), Exchange::Shanghai,
-                            direction, price, volume, 100, 100};
+                            direction, price, volume, 100, 100, QString()};
     data->broker().placeOrder(request, quote, now);
     data->broker().announceChanges(data->broker().takeChanges());
 }

@@ -46,8 +46,35 @@ CREATE TABLE sending(
   PRIMARY KEY(account_id, sub_task_id)) WITHOUT ROWID;
 )sql";
 
+// Version 2: the simulated broker's account, positions, short quotas, orders and trades, so that
+// its windows agree with the tasks after a restart.
+constexpr const char* kSchemaV2 = R"sql(
+CREATE TABLE broker_account(
+  account_id INTEGER PRIMARY KEY, funds REAL NOT NULL, credit_line REAL NOT NULL,
+  next_order_id INTEGER NOT NULL, next_trade_id INTEGER NOT NULL);
+CREATE TABLE broker_position(
+  account_id INTEGER NOT NULL, security_key TEXT NOT NULL, volume INTEGER NOT NULL,
+  available INTEGER NOT NULL, cost_price REAL NOT NULL, short_volume INTEGER NOT NULL,
+  short_liability REAL NOT NULL, PRIMARY KEY(account_id, security_key)) WITHOUT ROWID;
+CREATE TABLE broker_quota(
+  account_id INTEGER NOT NULL, security_key TEXT NOT NULL, volume INTEGER NOT NULL,
+  PRIMARY KEY(account_id, security_key)) WITHOUT ROWID;
+CREATE TABLE broker_order(
+  account_id INTEGER NOT NULL, order_id INTEGER NOT NULL, main_task_id INTEGER NOT NULL,
+  sub_task_id INTEGER NOT NULL, client_order_ref TEXT NOT NULL, security_key TEXT NOT NULL,
+  security_id TEXT NOT NULL, exchange_id INTEGER NOT NULL, direction INTEGER NOT NULL,
+  price REAL NOT NULL, volume INTEGER NOT NULL, traded_volume INTEGER NOT NULL,
+  status INTEGER NOT NULL, status_msg TEXT NOT NULL, insert_time INTEGER NOT NULL,
+  PRIMARY KEY(account_id, order_id)) WITHOUT ROWID;
+CREATE TABLE broker_trade(
+  account_id INTEGER NOT NULL, trade_id INTEGER NOT NULL, order_id INTEGER NOT NULL,
+  security_key TEXT NOT NULL, direction INTEGER NOT NULL, price REAL NOT NULL,
+  volume INTEGER NOT NULL, trade_time INTEGER NOT NULL,
+  PRIMARY KEY(account_id, trade_id)) WITHOUT ROWID;
+)sql";
+
 // Step N takes a database of version N to N + 1; a new version appends its step here.
-constexpr const char* kUpgradeSteps[] = {kSchemaV1};
+constexpr const char* kUpgradeSteps[] = {kSchemaV1, kSchemaV2};
 static_assert(sizeof kUpgradeSteps / sizeof kUpgradeSteps[0] == SchedOrdDatabase::SchemaVersion,
               "one upgrade step per schema version");
 
@@ -172,6 +199,8 @@ SchedOrdDatabase::OpenResult SchedOrdDatabase::openFile(const QString& filePath)
         return result;
     }
     sqlite3_extended_result_codes(m_db, 1);
+    // Each account's engine has its own connection to the file: a writer waits for another.
+    sqlite3_busy_timeout(m_db, 5000);
 
     // The version is read before anything is written: a newer file must stay as it is.
     const int version = userVersion();
@@ -315,6 +344,25 @@ bool SchedOrdDatabase::prepareAll()
         "DELETE FROM sending WHERE account_id=? AND sub_task_id=?",
         "SELECT main_task_id, sub_task_id, client_order_ref FROM sending WHERE account_id=? "
         "ORDER BY sub_task_id",
+        "SELECT main_task_id, name, status, trigger_status, create_time, start_time, end_time, "
+        "same_start, same_end, direction FROM main_task WHERE account_id=? AND main_task_id=?",
+        "SELECT " + subColumns + " FROM sub_task WHERE account_id=? AND main_task_id=? ORDER BY position",
+        "INSERT OR REPLACE INTO broker_account VALUES(?,?,?,?,?)",
+        "SELECT funds, credit_line, next_order_id, next_trade_id FROM broker_account WHERE account_id=?",
+        "DELETE FROM broker_position WHERE account_id=?",
+        "INSERT INTO broker_position VALUES(?,?,?,?,?,?,?)",
+        "SELECT security_key, volume, available, cost_price, short_volume, short_liability "
+        "FROM broker_position WHERE account_id=? ORDER BY security_key",
+        "DELETE FROM broker_quota WHERE account_id=?",
+        "INSERT INTO broker_quota VALUES(?,?,?)",
+        "SELECT security_key, volume FROM broker_quota WHERE account_id=? ORDER BY security_key",
+        "INSERT OR REPLACE INTO broker_order VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
+        "SELECT order_id, main_task_id, sub_task_id, client_order_ref, security_key, security_id, "
+        "exchange_id, direction, price, volume, traded_volume, status, status_msg, insert_time "
+        "FROM broker_order WHERE account_id=? ORDER BY order_id",
+        "INSERT OR REPLACE INTO broker_trade VALUES(?,?,?,?,?,?,?,?)",
+        "SELECT trade_id, order_id, security_key, direction, price, volume, trade_time "
+        "FROM broker_trade WHERE account_id=? ORDER BY trade_id",
     };
     m_statements.clear();
     for (const QByteArray& text : sql) {
@@ -417,25 +465,58 @@ bool SchedOrdDatabase::deleteMainTask(int accountId, int mainTaskId)
            || fail("delete main task");
 }
 
+SchedOrdTaskField SchedOrdDatabase::mainTaskFrom(const Statement& row)
+{
+    SchedOrdTaskField task;
+    task.MainTaskID = static_cast<int32_t>(row.integer(0));
+    task.MainTaskName = row.bytes(1);
+    task.MainTaskStatus = row.code(2);
+    task.TriggerStatus = row.code(3);
+    task.CreateTime = row.integer(4);
+    task.StartTime = row.integer(5);
+    task.EndTime = row.integer(6);
+    task.IsSameStartTime = row.integer(7) != 0;
+    task.IsSameEndTime = row.integer(8) != 0;
+    task.Direction = row.code(9);
+    return task;
+}
+
+SchedOrdSubTaskField SchedOrdDatabase::subTaskFrom(const Statement& row)
+{
+    SchedOrdSubTaskField s;
+    s.MainTaskID = static_cast<int32_t>(row.integer(0));
+    s.SubTaskID = static_cast<int32_t>(row.integer(1));
+    s.SecurityKey = row.bytes(2);
+    s.SecurityID = row.bytes(3);
+    s.ExchangeID = row.code(4);
+    s.Direction = row.code(5);
+    s.TriggerTime = row.integer(6);
+    s.TargetVolume = static_cast<int32_t>(row.integer(7));
+    s.TradeVolume = static_cast<int32_t>(row.integer(8));
+    s.SubTaskStatus = row.code(9);
+    s.TriggerStatus = row.code(10);
+    s.HostCode = row.code(11);
+    s.OrderVolume = static_cast<int32_t>(row.integer(12));
+    s.PriceType = static_cast<int32_t>(row.integer(13));
+    s.PriceFloatType = row.code(14);
+    s.PriceFloatValue = row.real(15);
+    s.OrderPrice = row.real(16);
+    s.HostValue = row.integer(17);
+    s.StartTime = row.integer(18);
+    s.EndTime = row.integer(19);
+    s.NoSellAtLimitUp = row.integer(20) != 0;
+    s.NoBuyAtLimitDown = row.integer(21) != 0;
+    s.ErrorMsg = row.bytes(22);
+    return s;
+}
+
 std::vector<SchedOrdTaskField> SchedOrdDatabase::loadMainTasks(int accountId)
 {
     std::vector<SchedOrdTaskField> tasks;
     Statement& mains = statement(SelectMainTasks);
     mains.bind(accountId);
-    while (mains.step() == SQLITE_ROW) {
-        SchedOrdTaskField task;
-        task.MainTaskID = static_cast<int32_t>(mains.integer(0));
-        task.MainTaskName = mains.bytes(1);
-        task.MainTaskStatus = mains.code(2);
-        task.TriggerStatus = mains.code(3);
-        task.CreateTime = mains.integer(4);
-        task.StartTime = mains.integer(5);
-        task.EndTime = mains.integer(6);
-        task.IsSameStartTime = mains.integer(7) != 0;
-        task.IsSameEndTime = mains.integer(8) != 0;
-        task.Direction = mains.code(9);
-        tasks.push_back(std::move(task));
-    }
+    while (mains.step() == SQLITE_ROW)
+        tasks.push_back(mainTaskFrom(mains));
     mains.reset();
 
     // Both queries run in main-task order, so the sub-tasks are dealt out in one pass.
@@ -443,30 +524,7 @@ std::vector<SchedOrdTaskField> SchedOrdDatabase::loadMainTasks(int accountId)
     subs.bind(accountId);
     auto owner = tasks.begin();
     while (subs.step() == SQLITE_ROW) {
-        SchedOrdSubTaskField s;
-        s.MainTaskID = static_cast<int32_t>(subs.integer(0));
-        s.SubTaskID = static_cast<int32_t>(subs.integer(1));
-        s.SecurityKey = subs.bytes(2);
-        s.SecurityID = subs.bytes(3);
-        s.ExchangeID = subs.code(4);
-        s.Direction = subs.code(5);
-        s.TriggerTime = subs.integer(6);
-        s.TargetVolume = static_cast<int32_t>(subs.integer(7));
-        s.TradeVolume = static_cast<int32_t>(subs.integer(8));
-        s.SubTaskStatus = subs.code(9);
-        s.TriggerStatus = subs.code(10);
-        s.HostCode = subs.code(11);
-        s.OrderVolume = static_cast<int32_t>(subs.integer(12));
-        s.PriceType = static_cast<int32_t>(subs.integer(13));
-        s.PriceFloatType = subs.code(14);
-        s.PriceFloatValue = subs.real(15);
-        s.OrderPrice = subs.real(16);
-        s.HostValue = subs.integer(17);
-        s.StartTime = subs.integer(18);
-        s.EndTime = subs.integer(19);
-        s.NoSellAtLimitUp = subs.integer(20) != 0;
-        s.NoBuyAtLimitDown = subs.integer(21) != 0;
-        s.ErrorMsg = subs.bytes(22);
+        SchedOrdSubTaskField s = subTaskFrom(subs);
         while (owner != tasks.end() && owner->MainTaskID < s.MainTaskID)
             ++owner;
         if (owner != tasks.end() && owner->MainTaskID == s.MainTaskID)
@@ -474,6 +532,24 @@ std::vector<SchedOrdTaskField> SchedOrdDatabase::loadMainTasks(int accountId)
     }
     subs.reset();
     return tasks;
+}
+
+bool SchedOrdDatabase::loadMainTask(int accountId, int mainTaskId, SchedOrdTaskField& task)
+{
+    Statement& main = statement(SelectMainTask);
+    main.bind(accountId).bind(mainTaskId);
+    const bool found = main.step() == SQLITE_ROW;
+    if (found)
+        task = mainTaskFrom(main);
+    main.reset();
+    if (!found)
+        return false;
+    Statement& subs = statement(SelectSubTasksOfMain);
+    subs.bind(accountId).bind(mainTaskId);
+    while (subs.step() == SQLITE_ROW)
+        task.VecSubTask.push_back(subTaskFrom(subs));
+    subs.reset();
+    return true;
 }
 
 bool SchedOrdDatabase::saveNextIds(int accountId, int nextMainTaskId, int nextSubTaskId)
@@ -535,6 +611,117 @@ std::vector<SchedOrdDatabase::SendingMark> SchedOrdDatabase::loadSending(int acc
                                     select.bytes(2)});
     select.reset();
     return marks;
+}
+
+bool SchedOrdDatabase::saveBrokerState(int accountId, const SimBroker::State& state)
+{
+    if (state.accountIncluded) {
+        if (!statement(UpsertBrokerAccount).bind(accountId).bindReal(state.funds).bindReal(state.creditLine)
+                 .bind(state.nextOrderId).bind(state.nextTradeId).run()
+            || !statement(DeleteBrokerPositions).bind(accountId).run()
+            || !statement(DeleteBrokerQuotas).bind(accountId).run())
+            return fail("save broker account");
+        for (const SimPosition& p : state.positions) {
+            const QByteArray key = p.SecurityKey.toUtf8();
+            if (!statement(InsertBrokerPosition).bind(accountId).bindText(key).bind(p.Volume).bind(p.Available)
+                     .bindReal(p.CostPrice).bind(p.ShortVolume).bindReal(p.ShortLiability).run())
+                return fail("save broker position");
+        }
+        for (const auto& quota : state.shortQuotas) {
+            const QByteArray key = quota.first.toUtf8();
+            if (!statement(InsertBrokerQuota).bind(accountId).bindText(key).bind(quota.second).run())
+                return fail("save broker quota");
+        }
+    }
+    for (const SimOrder& o : state.orders) {
+        const QByteArray ref = o.ClientOrderRef.toUtf8();
+        const QByteArray key = o.SecurityKey.toUtf8();
+        const QByteArray code = o.SecurityID.toUtf8();
+        const QByteArray message = o.StatusMsg.toUtf8();
+        if (!statement(UpsertBrokerOrder).bind(accountId).bind(o.OrderID).bind(o.MainTaskID).bind(o.SubTaskID)
+                 .bindText(ref).bindText(key).bindText(code).bind(codeByte(o.ExchangeID)).bind(codeByte(o.Direction))
+                 .bindReal(o.Price).bind(o.Volume).bind(o.TradedVolume).bind(codeByte(o.Status)).bindText(message)
+                 .bind(o.InsertTime).run())
+            return fail("save broker order");
+    }
+    for (const SimTrade& t : state.trades) {
+        const QByteArray key = t.SecurityKey.toUtf8();
+        if (!statement(UpsertBrokerTrade).bind(accountId).bind(t.TradeID).bind(t.OrderID).bindText(key)
+                 .bind(codeByte(t.Direction)).bindReal(t.Price).bind(t.Volume).bind(t.TradeTime).run())
+            return fail("save broker trade");
+    }
+    return true;
+}
+
+bool SchedOrdDatabase::loadBrokerState(int accountId, SimBroker::State& state)
+{
+    Statement& account = statement(SelectBrokerAccount);
+    account.bind(accountId);
+    const bool found = account.step() == SQLITE_ROW;
+    if (found) {
+        state.funds = account.real(0);
+        state.creditLine = account.real(1);
+        state.nextOrderId = static_cast<int>(account.integer(2));
+        state.nextTradeId = static_cast<int>(account.integer(3));
+    }
+    account.reset();
+    if (!found)
+        return false;
+    state.accountIncluded = true;
+    Statement& positions = statement(SelectBrokerPositions);
+    positions.bind(accountId);
+    while (positions.step() == SQLITE_ROW) {
+        SimPosition p;
+        p.SecurityKey = positions.text(0);
+        p.Volume = static_cast<int>(positions.integer(1));
+        p.Available = static_cast<int>(positions.integer(2));
+        p.CostPrice = positions.real(3);
+        p.ShortVolume = static_cast<int>(positions.integer(4));
+        p.ShortLiability = positions.real(5);
+        state.positions.push_back(p);
+    }
+    positions.reset();
+    Statement& quotas = statement(SelectBrokerQuotas);
+    quotas.bind(accountId);
+    while (quotas.step() == SQLITE_ROW)
+        state.shortQuotas.emplace_back(quotas.text(0), static_cast<int>(quotas.integer(1)));
+    quotas.reset();
+    Statement& orders = statement(SelectBrokerOrders);
+    orders.bind(accountId);
+    while (orders.step() == SQLITE_ROW) {
+        SimOrder o;
+        o.OrderID = static_cast<int>(orders.integer(0));
+        o.MainTaskID = static_cast<int>(orders.integer(1));
+        o.SubTaskID = static_cast<int>(orders.integer(2));
+        o.ClientOrderRef = orders.text(3);
+        o.SecurityKey = orders.text(4);
+        o.SecurityID = orders.text(5);
+        o.ExchangeID = orders.code(6);
+        o.Direction = orders.code(7);
+        o.Price = orders.real(8);
+        o.Volume = static_cast<int>(orders.integer(9));
+        o.TradedVolume = static_cast<int>(orders.integer(10));
+        o.Status = orders.code(11);
+        o.StatusMsg = orders.text(12);
+        o.InsertTime = orders.integer(13);
+        state.orders.push_back(std::move(o));
+    }
+    orders.reset();
+    Statement& trades = statement(SelectBrokerTrades);
+    trades.bind(accountId);
+    while (trades.step() == SQLITE_ROW) {
+        SimTrade t;
+        t.TradeID = static_cast<int>(trades.integer(0));
+        t.OrderID = static_cast<int>(trades.integer(1));
+        t.SecurityKey = trades.text(2);
+        t.Direction = trades.code(3);
+        t.Price = trades.real(4);
+        t.Volume = static_cast<int>(trades.integer(5));
+        t.TradeTime = trades.integer(6);
+        state.trades.push_back(std::move(t));
+    }
+    trades.reset();
+    return true;
 }
 
 bool SchedOrdDatabase::limitPages(int maxPageCount)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SchedOrdTaskField.h"
+#include "SimBroker.h"
 #include "VelmBaseExport.h"
 
 #include <QString>
@@ -23,7 +24,7 @@ struct sqlite3;
 class VELM_BASE_EXPORT SchedOrdDatabase final
 {
 public:
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2;
 
     enum class OpenStatus {
         Opened,       // an existing database of this or an older, upgraded version
@@ -75,6 +76,8 @@ public:
     bool saveSubTask(int accountId, const VELMSCHEDORDAPI::SchedOrdSubTaskField& subTask);
     bool deleteMainTask(int accountId, int mainTaskId);
     std::vector<VELMSCHEDORDAPI::SchedOrdTaskField> loadMainTasks(int accountId);
+    // One main task as last committed; false when it is not stored.
+    bool loadMainTask(int accountId, int mainTaskId, VELMSCHEDORDAPI::SchedOrdTaskField& task);
 
     // The next ids to hand out; 1 and 1 for an account never stored.
     bool saveNextIds(int accountId, int nextMainTaskId, int nextSubTaskId);
@@ -89,6 +92,11 @@ public:
     bool clearSending(int accountId, int subTaskId);
     std::vector<SendingMark> loadSending(int accountId);
 
+    // The simulated broker's state: what `state` holds is written over what is stored.
+    bool saveBrokerState(int accountId, const SimBroker::State& state);
+    // False when nothing is stored for the account (or on an error: lastError says).
+    bool loadBrokerState(int accountId, SimBroker::State& state);
+
     // Caps the file's size in pages, so that tests can make the disk "full".
     bool limitPages(int maxPageCount);
 
@@ -97,7 +105,10 @@ private:
     enum StatementId {
         InsertMainTask, UpdateMainTaskState, DeleteMainTask, DeleteSubTasksOf, InsertSubTask,
         UpdateSubTask, SelectMainTasks, SelectSubTasks, UpsertIds, SelectIds, InsertLog, SelectLog,
-        UpsertSending, DeleteSending, SelectSending, StatementCount
+        UpsertSending, DeleteSending, SelectSending, SelectMainTask, SelectSubTasksOfMain,
+        UpsertBrokerAccount, SelectBrokerAccount, DeleteBrokerPositions, InsertBrokerPosition,
+        SelectBrokerPositions, DeleteBrokerQuotas, InsertBrokerQuota, SelectBrokerQuotas, UpsertBrokerOrder,
+        SelectBrokerOrders, UpsertBrokerTrade, SelectBrokerTrades, StatementCount
     };
 
     OpenResult openFile(const QString& filePath);
@@ -109,6 +120,8 @@ private:
     bool quickCheckOk();
     Statement& statement(StatementId id);
     bool fail(const char* what);
+    static VELMSCHEDORDAPI::SchedOrdTaskField mainTaskFrom(const Statement& row);
+    static VELMSCHEDORDAPI::SchedOrdSubTaskField subTaskFrom(const Statement& row);
 
     sqlite3* m_db = nullptr;
     std::vector<std::unique_ptr<Statement>> m_statements;

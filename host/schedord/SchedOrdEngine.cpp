@@ -47,11 +47,11 @@ SchedOrdEngine::OperationLock::~OperationLock()
     m_sync.operationDone.notify_all();
 }
 
-SchedOrdEngine::SchedOrdEngine(const SecurityCatalogue& catalogue, MarketSimulator& market, SimBroker& broker,
+SchedOrdEngine::SchedOrdEngine(int accountId, const SecurityCatalogue& catalogue, MarketSimulator& market, SimBroker& broker,
                                Emitter emitter)
     : m_clock(std::make_shared<SystemSchedOrdClock>())
     , m_broker(broker)
-    , m_sender(catalogue, market, broker)
+    , m_sender(accountId, catalogue, market, broker)
     , m_emit(std::move(emitter))
 {
     m_running = true;
@@ -146,6 +146,7 @@ void SchedOrdEngine::runPass(std::unique_lock<std::mutex>& lock)
 
 bool SchedOrdEngine::runSlice(int64_t now)
 {
+    const SchedOrdOutbox::Checkpoint checkpoint = m_outbox.checkpoint();
     const bool moreDue = fireDue(now);
     takeMovedQuotes();
     if (!m_movedQuotes.isEmpty())
@@ -155,25 +156,112 @@ bool SchedOrdEngine::runSlice(int64_t now)
         m_outbox.brokerChanged(static_cast<int>(changes));
     if (!m_touched.empty())
         reportTouched(now);
+    // Stored before the outbox is emitted: nobody hears of what a crash could undo.
+    if (m_storage && m_outbox.pending().size() != checkpoint.pending)
+        commitSlice(checkpoint, now);
     return moreDue;
 }
 
 bool SchedOrdEngine::fireDue(int64_t now)
 {
-    SchedOrdStore::SubTaskRef ref;
-    for (int fired = 0; fired < SliceSize; ++fired) {
-        if (!m_store.takeDue(now, ref))
-            return false;
-        const int restingOrderId = m_sender.fire(*ref.subTask, now);
-        if (restingOrderId != 0)
-            m_store.addResting(restingOrderId, ref, QString::fromStdString(ref.subTask->SecurityKey));
+    takeDueSlice(now);
+    if (m_dueSlice.empty())
+        return false;
+    // At most once: an order leaves only once its sub-task is marked on disk.
+    const bool marked = markDueSlice();
+    for (const SchedOrdStore::SubTaskRef& ref : m_dueSlice) {
+        if (marked) {
+            const int restingOrderId = m_sender.fire(*ref.subTask, now);
+            if (restingOrderId != 0)
+                m_store.addResting(restingOrderId, ref, QString::fromStdString(ref.subTask->SecurityKey));
+        } else {
+            SchedOrdOrderSender::failUnsent(*ref.subTask, now,
+                                            QStringLiteral("未能保存发送记录，委托未发送：%1").arg(m_storage->lastError()));
+        }
         Touched& touched = touchedOf(ref.mainTask->MainTaskID);
         touched.subTaskIds.push_back(ref.subTask->SubTaskID);
         ++touched.fired;
         ++touched.outcomes[outcomeIndex(ref.subTask->TriggerStatus)];
         touched.last = ref.subTask;
     }
-    return m_store.nextDueTime() <= now;
+    return m_dueSlice.size() == static_cast<size_t>(SliceSize) && m_store.nextDueTime() <= now;
+}
+
+void SchedOrdEngine::takeDueSlice(int64_t now)
+{
+    m_dueSlice.clear();
+    SchedOrdStore::SubTaskRef ref;
+    while (m_dueSlice.size() < static_cast<size_t>(SliceSize) && m_store.takeDue(now, ref))
+        m_dueSlice.push_back(ref);
+}
+
+bool SchedOrdEngine::markDueSlice()
+{
+    return !m_storage || m_storage->markSending(m_dueSlice);
+}
+
+void SchedOrdEngine::commitSlice(const SchedOrdOutbox::Checkpoint& checkpoint, int64_t now)
+{
+    if (m_storage->commit(m_outbox.pending(), checkpoint.pending, m_store, now)) {
+        m_sliceStoreFailing = false;
+        return;
+    }
+    // Told once per run of failures, not once per slice of a burst.
+    if (!m_sliceStoreFailing)
+        m_outbox.storageFailed(QStringLiteral("定时委托的执行结果未能保存：%1。已发送的委托将在下次启动时向券商核对。")
+                                   .arg(m_storage->lastError()));
+    m_sliceStoreFailing = true;
+}
+
+bool SchedOrdEngine::commitOperation(const SchedOrdOutbox::Checkpoint& checkpoint, int64_t now, QString& failure)
+{
+    if (!m_storage || m_outbox.pending().size() == checkpoint.pending)
+        return true;
+    if (m_storage->commit(m_outbox.pending(), checkpoint.pending, m_store, now))
+        return true;
+    failure = QStringLiteral("定时委托任务未能保存，本次操作未生效：%1").arg(m_storage->lastError());
+    m_storage->restoreCommitted(m_outbox.pending(), checkpoint.pending, m_store);
+    m_outbox.rollbackTo(checkpoint);
+    return false;
+}
+
+void SchedOrdEngine::reportStorageFailure(const QString& message)
+{
+    if (m_storageFailed)
+        m_storageFailed(message);
+}
+
+void SchedOrdEngine::setStorageFailureHandler(StorageFailureHandler handler)
+{
+    OperationLock lock(*m_sync);
+    m_storageFailed = std::move(handler);
+}
+
+void SchedOrdEngine::noteNextIds(int nextMainTaskId, int nextSubTaskId)
+{
+    if (m_storage)
+        m_storage->setNextIds(nextMainTaskId, nextSubTaskId);
+}
+
+bool SchedOrdEngine::attachStorage(std::unique_ptr<SchedOrdStorage> storage, int& nextMainTaskId, int& nextSubTaskId,
+                                   QString* error)
+{
+    OperationLock lock(*m_sync);
+    const SchedOrdOutbox::Checkpoint checkpoint = m_outbox.checkpoint();
+    const int64_t now = m_clock->now();
+    if (!storage->load(m_store, m_outbox, now, nextMainTaskId, nextSubTaskId)
+        || !storage->commit(m_outbox.pending(), checkpoint.pending, m_store, now)) {
+        if (error)
+            *error = storage->lastError();
+        // Nothing runs that could not be stored: its orders could leave twice.
+        for (const SchedOrdTaskField& task : m_store.mainTasks())
+            m_store.remove(task.MainTaskID);
+        m_outbox.rollbackTo(checkpoint);
+        return false;
+    }
+    m_storage = std::move(storage);
+    requestWake(*m_sync);
+    return true;
 }
 
 void SchedOrdEngine::takeMovedQuotes()

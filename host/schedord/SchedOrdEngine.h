@@ -3,6 +3,7 @@
 #include "SchedOrdClock.h"
 #include "SchedOrdOrderSender.h"
 #include "SchedOrdOutbox.h"
+#include "SchedOrdStorage.h"
 #include "SchedOrdStore.h"
 
 #include <QSet>
@@ -39,18 +40,32 @@ public:
     // same slice are reported together.
     static constexpr int SliceSize = 1000;
 
-    SchedOrdEngine(const SecurityCatalogue& catalogue, MarketSimulator& market, SimBroker& broker, Emitter emitter);
+    SchedOrdEngine(int accountId, const SecurityCatalogue& catalogue, MarketSimulator& market, SimBroker& broker, Emitter emitter);
     ~SchedOrdEngine();
     SchedOrdEngine(const SchedOrdEngine&) = delete;
     SchedOrdEngine& operator=(const SchedOrdEngine&) = delete;
 
-    // Runs `change(store, outbox, now)` under the lock, then wakes the thread to act on it.
+    using StorageFailureHandler = std::function<void(const QString& message)>;
+
+    // Runs `change(store, outbox, now)` under the lock, stores what it announced, then wakes the
+    // thread to act on it. When storing fails the change is undone, nothing of it is announced,
+    // the result is false and the failure handler hears why (after the lock is released).
     template <typename Change>
     auto change(Change&& change)
     {
-        OperationLock lock(*m_sync);
-        auto result = change(m_store, m_outbox, m_clock->now());
-        requestWake(*m_sync);
+        QString failure;
+        auto result = [&] {
+            OperationLock lock(*m_sync);
+            const SchedOrdOutbox::Checkpoint checkpoint = m_outbox.checkpoint();
+            const int64_t now = m_clock->now();
+            auto outcome = change(m_store, m_outbox, now);
+            if (!commitOperation(checkpoint, now, failure))
+                outcome = {};
+            requestWake(*m_sync);
+            return outcome;
+        }();
+        if (!failure.isEmpty())
+            reportStorageFailure(failure);
         return result;
     }
 
@@ -63,6 +78,13 @@ public:
     }
 
     void setClock(std::shared_ptr<SchedOrdClock> clock);
+    // From now on every operation and slice is stored there: loads what it holds (with the
+    // engine clock's now deciding what was missed), and announces what the load changed.
+    bool attachStorage(std::unique_ptr<SchedOrdStorage> storage, int& nextMainTaskId, int& nextSubTaskId,
+                       QString* error);
+    // Called with the lock held (inside change()): the ids the next commit stores.
+    void noteNextIds(int nextMainTaskId, int nextSubTaskId);
+    void setStorageFailureHandler(StorageFailureHandler handler);
     // A quote moved: resting orders of that security may trade now. Takes only the wake lock.
     void quoteUpdated(const QString& securityKey);
     // Returns once the thread has completed a pass begun after this call (at once on the thread itself).
@@ -103,6 +125,11 @@ private:
     };
 
     static void requestWake(Sync& sync);
+    bool commitOperation(const SchedOrdOutbox::Checkpoint& checkpoint, int64_t now, QString& failure);
+    void reportStorageFailure(const QString& message);
+    void takeDueSlice(int64_t now);
+    bool markDueSlice();
+    void commitSlice(const SchedOrdOutbox::Checkpoint& checkpoint, int64_t now);
     void run();
     void runPass(std::unique_lock<std::mutex>& lock);
     bool runSlice(int64_t now);
@@ -123,6 +150,10 @@ private:
     std::shared_ptr<SchedOrdClock> m_clock;
     SchedOrdStore m_store;
     SchedOrdOutbox m_outbox;
+    std::unique_ptr<SchedOrdStorage> m_storage;
+    StorageFailureHandler m_storageFailed;      // set before the first operation
+    bool m_sliceStoreFailing = false;           // told once per run of failing slices
+    std::vector<SchedOrdStore::SubTaskRef> m_dueSlice;
     SimBroker& m_broker;
     SchedOrdOrderSender m_sender;
     Emitter m_emit;

@@ -8,8 +8,10 @@
 
 using namespace VELMSCHEDORDAPI;
 
-SchedOrdOrderSender::SchedOrdOrderSender(const SecurityCatalogue& catalogue, MarketSimulator& market, SimBroker& broker)
-    : m_catalogue(catalogue)
+SchedOrdOrderSender::SchedOrdOrderSender(int accountId, const SecurityCatalogue& catalogue, MarketSimulator& market,
+                                         SimBroker& broker)
+    : m_accountId(accountId)
+    , m_catalogue(catalogue)
     , m_market(market)
     , m_broker(broker)
 {
@@ -35,6 +37,7 @@ int SchedOrdOrderSender::fire(SchedOrdSubTaskField& subTask, int64_t now)
     SimOrderRequest request;
     request.MainTaskID = subTask.MainTaskID;
     request.SubTaskID = subTask.SubTaskID;
+    request.ClientOrderRef = QString::fromStdString(clientOrderRef(m_accountId, subTask.MainTaskID, subTask.SubTaskID));
     request.SecurityKey = m_key;
     request.SecurityID = security->SecurityID;
     request.ExchangeID = security->ExchangeID;
@@ -67,6 +70,17 @@ void SchedOrdOrderSender::applyOrder(SchedOrdSubTaskField& subTask, const SimOrd
     const bool filled = order.Status == SimOrderStatus::Filled;
     subTask.TriggerStatus = filled ? SubTriggerStatus::Filled : SubTriggerStatus::Sent;
     subTask.SubTaskStatus = filled ? SubTaskStatus::Completed : SubTaskStatus::Triggered;
+}
+
+std::string SchedOrdOrderSender::clientOrderRef(int accountId, int mainTaskId, int subTaskId)
+{
+    return std::to_string(accountId) + '-' + std::to_string(mainTaskId) + '-' + std::to_string(subTaskId);
+}
+
+void SchedOrdOrderSender::failUnsent(SchedOrdSubTaskField& subTask, int64_t now, const QString& reason)
+{
+    subTask.TriggerTime = now;
+    fail(subTask, SubTriggerStatus::Failed, reason);
 }
 
 void SchedOrdOrderSender::fail(SchedOrdSubTaskField& subTask, char triggerStatus, const QString& reason)

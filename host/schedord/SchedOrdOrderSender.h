@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class MarketSimulator;
@@ -18,7 +19,10 @@ class SecurityCatalogue;
 class SchedOrdOrderSender final
 {
 public:
-    SchedOrdOrderSender(const SecurityCatalogue& catalogue, MarketSimulator& market, SimBroker& broker);
+    SchedOrdOrderSender(int accountId, const SecurityCatalogue& catalogue, MarketSimulator& market, SimBroker& broker);
+
+    // The name the order of a sub-task carries to the broker: ids are never reused, so neither is it.
+    static std::string clientOrderRef(int accountId, int mainTaskId, int subTaskId);
 
     // Fires the sub-task at `now`. Returns the broker's order id when the order rests, else 0.
     int fire(VELMSCHEDORDAPI::SchedOrdSubTaskField& subTask, int64_t now);
@@ -26,10 +30,13 @@ public:
     std::vector<SimOrder> matchResting(const QString& securityKey, int64_t now);
     // Copies a broker order's traded volume and state into its sub-task.
     static void applyOrder(VELMSCHEDORDAPI::SchedOrdSubTaskField& subTask, const SimOrder& order);
+    // The sub-task fired at `now` but its order could not leave.
+    static void failUnsent(VELMSCHEDORDAPI::SchedOrdSubTaskField& subTask, int64_t now, const QString& reason);
 
 private:
     static void fail(VELMSCHEDORDAPI::SchedOrdSubTaskField& subTask, char triggerStatus, const QString& reason);
 
+    const int m_accountId;
     const SecurityCatalogue& m_catalogue;
     MarketSimulator& m_market;
     SimBroker& m_broker;

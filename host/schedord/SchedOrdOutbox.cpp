@@ -2,6 +2,8 @@
 
 #include "SchedOrdClock.h"
 
+#include <algorithm>
+
 void SchedOrdOutbox::mainTaskAdded(int mainTaskId)
 {
     push(Kind::MainTaskAdded, mainTaskId);
@@ -17,14 +19,19 @@ void SchedOrdOutbox::subTasksChanged(int mainTaskId, std::vector<int> subTaskIds
     push(Kind::SubTasksChanged, mainTaskId).subTaskIds = std::move(subTaskIds);
 }
 
-void SchedOrdOutbox::mainTaskDeleted()
+void SchedOrdOutbox::mainTaskDeleted(std::vector<int> mainTaskIds)
 {
-    push(Kind::MainTaskDeleted);
+    push(Kind::MainTaskDeleted).subTaskIds = std::move(mainTaskIds);
 }
 
 void SchedOrdOutbox::brokerChanged(int changes)
 {
     push(Kind::BrokerChanged).brokerChanges = changes;
+}
+
+void SchedOrdOutbox::storageFailed(const QString& message)
+{
+    push(Kind::StorageFailed).line = message;
 }
 
 void SchedOrdOutbox::log(int64_t now, const QString& text)
@@ -37,6 +44,18 @@ void SchedOrdOutbox::log(int64_t now, const QString& text)
 void SchedOrdOutbox::restoreLog()
 {
     push(Kind::OperationLogRestored).lines = m_log;
+}
+
+void SchedOrdOutbox::setEarlierLog(QStringList lines)
+{
+    m_log = std::move(lines);
+}
+
+void SchedOrdOutbox::rollbackTo(const Checkpoint& checkpoint)
+{
+    m_pending.resize(std::min(m_pending.size(), checkpoint.pending));
+    while (m_log.size() > checkpoint.logLines)
+        m_log.removeLast();
 }
 
 void SchedOrdOutbox::takePending(std::vector<Notification>& out)

@@ -19,12 +19,14 @@ public:
         MainTaskDeleted,
         OperationLog,
         OperationLogRestored,
-        BrokerChanged
+        BrokerChanged,
+        StorageFailed           // line: what the trader is told
     };
     struct Notification {
         Kind kind = Kind::OperationLog;
         int mainTaskId = 0;
-        std::vector<int> subTaskIds;            // made a set when emitted, off the lock
+        std::vector<int> subTaskIds;            // made a set when emitted, off the lock;
+                                                // the deleted main tasks for MainTaskDeleted
         QString line;
         QStringList lines;
         int brokerChanges = 0;                  // SimBroker::Changes
@@ -33,12 +35,24 @@ public:
     void mainTaskAdded(int mainTaskId);
     void mainTaskChanged(int mainTaskId);
     void subTasksChanged(int mainTaskId, std::vector<int> subTaskIds);
-    void mainTaskDeleted();
+    void mainTaskDeleted(std::vector<int> mainTaskIds);
     void brokerChanged(int changes);
+    void storageFailed(const QString& message);
     // Keeps "hh:mm:ss <text>" (the time of `now`) in the log and announces it.
     void log(int64_t now, const QString& text);
     // Announces every kept line again, in one piece, after every line announced so far.
     void restoreLog();
+    // The lines kept by an earlier run of the service, shown before any of this run's.
+    void setEarlierLog(QStringList lines);
+
+    // Where the outbox stood before an operation, to drop what a failed one added.
+    struct Checkpoint {
+        size_t pending = 0;
+        int logLines = 0;
+    };
+    Checkpoint checkpoint() const { return Checkpoint{m_pending.size(), m_log.size()}; }
+    void rollbackTo(const Checkpoint& checkpoint);
+    const std::vector<Notification>& pending() const { return m_pending; }
 
     const QStringList& logLines() const { return m_log; }
     bool hasPending() const { return !m_pending.empty(); }

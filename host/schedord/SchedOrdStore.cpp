@@ -292,3 +292,27 @@ SchedOrdStore::Slot SchedOrdStore::slotOf(const SchedOrdTaskField& task, size_t 
 {
     return Slot{task.MainTaskID, static_cast<int>(subIndex), task.VecSubTask[subIndex].SubTaskID};
 }
+
+void SchedOrdStore::attachResting(const std::vector<SimOrder>& orders)
+{
+    // Orders come in the order they were placed, so mostly grouped by main task: one index of
+    // the current task's sub-tasks serves a run of them.
+    const SchedOrdTaskField* task = nullptr;
+    std::unordered_map<int, size_t> indexOfSubTask;
+    for (const SimOrder& order : orders) {
+        const bool rests = order.Status == SimOrderStatus::Accepted || order.Status == SimOrderStatus::PartFilled;
+        if (!rests || m_resting.count(order.OrderID))
+            continue;
+        if (!task || task->MainTaskID != order.MainTaskID) {
+            task = find(order.MainTaskID);
+            indexOfSubTask.clear();
+            for (size_t i = 0; task && i < task->VecSubTask.size(); ++i)
+                indexOfSubTask.emplace(task->VecSubTask[i].SubTaskID, i);
+        }
+        const auto index = indexOfSubTask.find(order.SubTaskID);
+        if (!task || index == indexOfSubTask.end())
+            continue;
+        m_resting[order.OrderID] = Resting{slotOf(*task, index->second), order.SecurityKey};
+        ++m_restingPerKey[order.SecurityKey];
+    }
+}

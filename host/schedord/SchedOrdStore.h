@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SchedOrdTaskField.h"
+#include "SimBroker.h"
 
 #include <QHash>
 #include <QString>
@@ -54,6 +55,9 @@ public:
     bool resting(int orderId, SubTaskRef& out);
     void dropResting(int orderId);
     bool hasRestingOrders(const QString& securityKey) const { return m_restingPerKey.contains(securityKey); }
+    // Links the broker's resting orders to their sub-tasks again (after a restart or a reload);
+    // orders already linked, or of tasks not stored, are passed over.
+    void attachResting(const std::vector<SimOrder>& orders);
 
 private:
     // Where a sub-task lives: sub-task vectors never change size once stored, so an index stays valid.

@@ -5,8 +5,10 @@
 #include "SchedOrdClock.h"
 #include "SimBroker.h"
 #include "Util.h"
+#include "WindowManager.h"
 
 #include <QMetaType>
+#include <QThread>
 
 using namespace VELMSCHEDORDAPI;
 
@@ -55,9 +57,10 @@ QString modifyRefusal(SchedOrdStore::ModifyResult result)
 
 } // namespace
 
-ServiceScheduledOrder::ServiceScheduledOrder(int /*accountId*/, int apiType, const SecurityCatalogue& catalogue,
+ServiceScheduledOrder::ServiceScheduledOrder(int accountId, int apiType, const SecurityCatalogue& catalogue,
                                              MarketSimulator& market, SimBroker& broker, QObject* parent)
     : QObject(parent)
+    , m_accountId(accountId)
     , m_apiType(apiType)
     , m_market(market)
     , m_broker(broker)
@@ -66,7 +69,7 @@ ServiceScheduledOrder::ServiceScheduledOrder(int /*accountId*/, int apiType, con
     static const int subTaskSetType = qRegisterMetaType<std::unordered_set<int>>("std::unordered_set<int>");
     Q_UNUSED(subTaskSetType)
 
-    m_engine = std::make_unique<SchedOrdEngine>(catalogue, market, broker, [this](const SchedOrdOutbox::Notification& n) {
+    m_engine = std::make_unique<SchedOrdEngine>(accountId, catalogue, market, broker, [this](const SchedOrdOutbox::Notification& n) {
         switch (n.kind) {
         case SchedOrdOutbox::Kind::MainTaskAdded: emit signalRtnMainTaskAdded(n.mainTaskId); break;
         case SchedOrdOutbox::Kind::MainTaskChanged: emit signalRtnMainTaskChanged(n.mainTaskId); break;
@@ -77,8 +80,10 @@ ServiceScheduledOrder::ServiceScheduledOrder(int /*accountId*/, int apiType, con
         case SchedOrdOutbox::Kind::OperationLog: emit signalOperationLog(n.line); break;
         case SchedOrdOutbox::Kind::OperationLogRestored: emit signalOperationLogRestored(n.lines); break;
         case SchedOrdOutbox::Kind::BrokerChanged: m_broker.announceChanges(SimBroker::Changes(n.brokerChanges)); break;
+        case SchedOrdOutbox::Kind::StorageFailed: showStorageMessage(n.line); break;
         }
     });
+    m_engine->setStorageFailureHandler([this](const QString& message) { showStorageMessage(message); });
     // Direct: the engine only notes the key and wakes its own thread, never waiting for a burst.
     connect(&m_market, &MarketSimulator::quoteUpdated, this,
             [this](const QString& securityKey) { m_engine->quoteUpdated(securityKey); }, Qt::DirectConnection);
@@ -112,6 +117,7 @@ void ServiceScheduledOrder::AddMainTasks(const std::vector<SchedOrdTaskField>& t
             raiseNextMainTaskID(task.MainTaskID);
             for (const SchedOrdSubTaskField& subTask : task.VecSubTask)
                 raiseNextSubTaskID(subTask.SubTaskID);
+            m_engine->noteNextIds(m_nextMainTaskId.load(), m_nextSubTaskId.load());
             outbox.log(now, QStringLiteral("新增任务 #%1 %2，共%3个子任务")
                                 .arg(task.MainTaskID)
                                 .arg(Util::Str2QStr(task.MainTaskName))
@@ -137,16 +143,17 @@ bool ServiceScheduledOrder::DeleteMainTasks(const std::vector<int>& mainTaskIds)
     if (mainTaskIds.empty())
         return false;
     return m_engine->change([&](SchedOrdStore& store, SchedOrdOutbox& outbox, int64_t now) {
-        bool removed = false;
+        std::vector<int> removed;
         for (const int id : mainTaskIds) {
             if (!store.remove(id))
                 continue;
-            removed = true;
+            removed.push_back(id);
             outbox.log(now, QStringLiteral("删除任务 #%1").arg(id));
         }
-        if (removed)
-            outbox.mainTaskDeleted();
-        return removed;
+        if (removed.empty())
+            return false;
+        outbox.mainTaskDeleted(std::move(removed));
+        return true;
     });
 }
 
@@ -225,6 +232,41 @@ QStringList ServiceScheduledOrder::operationLog() const
 void ServiceScheduledOrder::setClock(std::shared_ptr<SchedOrdClock> clock)
 {
     m_engine->setClock(std::move(clock));
+}
+
+bool ServiceScheduledOrder::openStorage(const QString& databasePath, QString* message)
+{
+    auto storage = std::make_unique<SchedOrdStorage>(m_accountId, m_broker);
+    const SchedOrdDatabase::OpenResult opened = storage->open(databasePath);
+    QString text = opened.message;
+    bool attached = false;
+    if (opened.usable()) {
+        int nextMainTaskId = 1;
+        int nextSubTaskId = 1;
+        QString error;
+        attached = m_engine->attachStorage(std::move(storage), nextMainTaskId, nextSubTaskId, &error);
+        if (attached) {
+            raiseNextMainTaskID(nextMainTaskId - 1);
+            raiseNextSubTaskID(nextSubTaskId - 1);
+        } else {
+            text = QStringLiteral("数据文件 %1 无法读取（%2），定时委托任务无法保存。").arg(databasePath, error);
+        }
+    }
+    if (!text.isEmpty())
+        showStorageMessage(text);
+    if (message)
+        *message = text;
+    return attached;
+}
+
+void ServiceScheduledOrder::showStorageMessage(const QString& message)
+{
+    qWarning("%s", qUtf8Printable(message));
+    // The engine's thread tells the GUI's, where the window manager lives.
+    QMetaObject::invokeMethod(this, [message] {
+        if (gWM)
+            gWM->popupMsgBoxInfo(message, nullptr, QString());
+    }, QThread::currentThread() == thread() ? Qt::DirectConnection : Qt::QueuedConnection);
 }
 
 void ServiceScheduledOrder::waitForEngineIdle()

@@ -51,6 +51,7 @@ void SimBroker::setAvailableFunds(double funds)
     {
         std::lock_guard<std::mutex> guard(m_mutex);
         m_funds = funds;
+        ++m_accountRevision;
     }
     emit signalAccountChanged();
 }
@@ -66,6 +67,7 @@ void SimBroker::setCreditLine(double amount)
     {
         std::lock_guard<std::mutex> guard(m_mutex);
         m_creditLine = amount;
+        ++m_accountRevision;
     }
     emit signalAccountChanged();
 }
@@ -86,6 +88,7 @@ void SimBroker::setPosition(const QString& securityKey, int volume, double costP
         position.Volume = volume;
         position.Available = volume;
         position.CostPrice = costPrice;
+        ++m_accountRevision;
     }
     emit signalAccountChanged();
 }
@@ -101,6 +104,7 @@ void SimBroker::setShortQuota(const QString& securityKey, int volume)
     {
         std::lock_guard<std::mutex> guard(m_mutex);
         m_shortQuota.insert(securityKey, volume);
+        ++m_accountRevision;
     }
     emit signalAccountChanged();
 }
@@ -113,6 +117,7 @@ SimOrder SimBroker::placeOrder(const SimOrderRequest& request, const Lev1MarketD
         order.OrderID = m_nextOrderId++;
         order.MainTaskID = request.MainTaskID;
         order.SubTaskID = request.SubTaskID;
+        order.ClientOrderRef = request.ClientOrderRef;
         order.SecurityKey = request.SecurityKey;
         order.SecurityID = request.SecurityID;
         order.ExchangeID = request.ExchangeID;
@@ -133,10 +138,14 @@ SimOrder SimBroker::placeOrder(const SimOrderRequest& request, const Lev1MarketD
             if (isResting(order))
                 m_resting.push_back(m_orders.size());
         }
+        if (!order.ClientOrderRef.isEmpty())
+            m_orderByClientRef.insert(order.ClientOrderRef, m_orders.size());
         m_orders.push_back(order);
         m_changes |= OrdersChanged;
-        if (order.Status != SimOrderStatus::Rejected)
+        if (order.Status != SimOrderStatus::Rejected) {
             m_changes |= AccountChanged;
+            ++m_accountRevision;
+        }
     }
     return order;
 }
@@ -157,9 +166,94 @@ std::vector<SimOrder> SimBroker::matchResting(const QString& securityKey, const 
     m_resting.erase(std::remove_if(m_resting.begin(), m_resting.end(),
                                    [this](size_t index) { return !isResting(m_orders[index]); }),
                     m_resting.end());
-    if (!changed.empty())
+    if (!changed.empty()) {
         m_changes |= OrdersChanged | AccountChanged;
+        ++m_accountRevision;
+    }
     return changed;
+}
+
+SimBroker::State SimBroker::state(Cursor* cursor) const
+{
+    Cursor seen;
+    State whole;
+    changesSince(seen, whole);
+    whole.accountIncluded = true;
+    if (cursor)
+        *cursor = seen;
+    return whole;
+}
+
+bool SimBroker::changesSince(Cursor& cursor, State& out) const
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    out.accountIncluded = m_accountRevision != cursor.accountRevision;
+    if (out.accountIncluded) {
+        out.funds = m_funds;
+        out.creditLine = m_creditLine;
+        out.nextOrderId = m_nextOrderId;
+        out.nextTradeId = m_nextTradeId;
+        out.positions.assign(m_positions.cbegin(), m_positions.cend());
+        out.shortQuotas.clear();
+        for (auto it = m_shortQuota.cbegin(); it != m_shortQuota.cend(); ++it)
+            out.shortQuotas.emplace_back(it.key(), it.value());
+        cursor.accountRevision = m_accountRevision;
+    }
+    out.orders.clear();
+    if (m_revision != cursor.orderRevision) {
+        for (const SimOrder& order : m_orders) {
+            if (order.Revision > cursor.orderRevision)
+                out.orders.push_back(order);
+        }
+        cursor.orderRevision = m_revision;
+    }
+    out.trades.assign(m_trades.cbegin() + static_cast<std::ptrdiff_t>(std::min(cursor.tradeCount, m_trades.size())),
+                      m_trades.cend());
+    cursor.tradeCount = m_trades.size();
+    return out.accountIncluded || !out.orders.empty() || !out.trades.empty();
+}
+
+void SimBroker::restore(const State& state)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        m_funds = state.funds;
+        m_creditLine = state.creditLine;
+        m_nextOrderId = state.nextOrderId;
+        m_nextTradeId = state.nextTradeId;
+        m_positions.clear();
+        for (const SimPosition& position : state.positions)
+            m_positions.insert(position.SecurityKey, position);
+        m_shortQuota.clear();
+        for (const auto& quota : state.shortQuotas)
+            m_shortQuota.insert(quota.first, quota.second);
+        m_orders = state.orders;
+        m_trades = state.trades;
+        m_resting.clear();
+        m_orderByClientRef.clear();
+        m_revision = 0;
+        for (size_t i = 0; i < m_orders.size(); ++i) {
+            SimOrder& order = m_orders[i];
+            order.Revision = ++m_revision;
+            if (isResting(order))
+                m_resting.push_back(i);
+            if (!order.ClientOrderRef.isEmpty())
+                m_orderByClientRef.insert(order.ClientOrderRef, i);
+        }
+        ++m_accountRevision;
+        m_changes = OrdersChanged | AccountChanged;
+    }
+}
+
+bool SimBroker::findOrderByClientRef(const QString& clientOrderRef, SimOrder* out) const
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    const auto it = m_orderByClientRef.constFind(clientOrderRef);
+    if (it == m_orderByClientRef.constEnd())
+        return false;
+    if (out)
+        *out = m_orders[*it];
+    return true;
 }
 
 SimBroker::Changes SimBroker::takeChanges()

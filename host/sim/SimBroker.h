@@ -24,6 +24,7 @@ struct SimOrderRequest
     int Volume = 0;
     int MinVolume = 1;
     int VolumeStep = 1;
+    QString ClientOrderRef;     // the sender's own name for the order, kept on it
 };
 
 namespace SimOrderStatus {
@@ -38,6 +39,7 @@ struct SimOrder
     int OrderID = 0;
     int MainTaskID = 0;
     int SubTaskID = 0;
+    QString ClientOrderRef;
     QString SecurityKey;
     QString SecurityID;
     char ExchangeID = 0;
@@ -91,6 +93,25 @@ public:
     enum Change { OrdersChanged = 0x1, AccountChanged = 0x2 };
     Q_DECLARE_FLAGS(Changes, Change)
 
+    // What the broker holds, to store it and to restore it after a restart.
+    struct State {
+        bool accountIncluded = true;            // funds, ids, positions and quotas below
+        double funds = 0.0;
+        double creditLine = 0.0;
+        int nextOrderId = 1;
+        int nextTradeId = 1;
+        std::vector<SimPosition> positions;
+        std::vector<std::pair<QString, int>> shortQuotas;
+        std::vector<SimOrder> orders;
+        std::vector<SimTrade> trades;
+    };
+    // A reader's place in the broker's history, so that it takes only what changed.
+    struct Cursor {
+        uint64_t orderRevision = 0;
+        size_t tradeCount = 0;
+        uint64_t accountRevision = 0;
+    };
+
     explicit SimBroker(int apiType, QObject* parent = nullptr);
 
     double availableFunds() const;
@@ -107,6 +128,14 @@ public:
     SimOrder placeOrder(const SimOrderRequest& request, const Lev1MarketData& quote, int64_t now);
     // Trades resting orders of the security that the quote now crosses; returns those that changed.
     std::vector<SimOrder> matchResting(const QString& securityKey, const Lev1MarketData& quote, int64_t now);
+
+    // Everything, and the cursor that has seen it.
+    State state(Cursor* cursor = nullptr) const;
+    // What changed after `cursor` (the account part only if it changed); false when nothing did.
+    bool changesSince(Cursor& cursor, State& out) const;
+    // Replaces everything held; resting orders rest again.
+    void restore(const State& state);
+    bool findOrderByClientRef(const QString& clientOrderRef, SimOrder* out) const;
 
     // What placeOrder and matchResting changed since the last call.
     Changes takeChanges();
@@ -152,6 +181,8 @@ private:
     int m_nextTradeId = 1;
     Changes m_changes;
     uint64_t m_revision = 0;
+    uint64_t m_accountRevision = 1;             // funds, positions, quotas; 1: never stored yet
+    QHash<QString, size_t> m_orderByClientRef;  // indices into m_orders
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(SimBroker::Changes)
