@@ -61,6 +61,8 @@ public:
     // missed). False, with the message the trader was shown, when the file cannot serve; the
     // service then keeps nothing and has no tasks from the file.
     bool openStorage(const QString& databasePath, QString* message = nullptr);
+    // Host side: caps the database at `maxPages` pages from now on (how tests fill the disk).
+    bool limitStorageSize(int maxPages);
     // Blocks until the engine has processed (and emitted) everything queued so far, including
     // what the clock has made due (tests and demos). Returns at once on the engine's own thread.
     void waitForEngineIdle();

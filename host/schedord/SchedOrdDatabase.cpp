@@ -89,6 +89,22 @@ QString sqliteText(sqlite3* db)
     return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
 }
 
+QString plainReason(int primaryCode)
+{
+    switch (primaryCode) {
+    case SQLITE_FULL: return QStringLiteral("磁盘空间已满");
+    case SQLITE_IOERR: return QStringLiteral("读写数据文件出错");
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_CANTOPEN: return QStringLiteral("数据文件不可写");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return QStringLiteral("数据文件正被占用");
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB: return QStringLiteral("数据文件已损坏");
+    default: return QString();
+    }
+}
+
 int codeByte(char code)
 {
     return static_cast<unsigned char>(code);
@@ -268,8 +284,10 @@ bool SchedOrdDatabase::exec(const char* sql)
     char* error = nullptr;
     if (sqlite3_exec(m_db, sql, nullptr, nullptr, &error) == SQLITE_OK)
         return true;
-    m_lastError = QString::fromUtf8(error ? error : sqlite3_errmsg(m_db));
+    const QString technical = QString::fromUtf8(error ? error : sqlite3_errmsg(m_db));
     sqlite3_free(error);
+    const QString plain = plainReason(sqlite3_errcode(m_db) & 0xff);
+    m_lastError = plain.isEmpty() ? technical : QStringLiteral("%1（%2）").arg(plain, technical);
     return false;
 }
 
@@ -382,7 +400,10 @@ SchedOrdDatabase::Statement& SchedOrdDatabase::statement(StatementId id)
 
 bool SchedOrdDatabase::fail(const char* what)
 {
-    m_lastError = QString::fromLatin1(what) + QStringLiteral(": ") + sqliteText(m_db);
+    // The trader reads the first part; the technical one in brackets is for whoever helps them.
+    const QString technical = QString::fromLatin1(what) + QStringLiteral(": ") + sqliteText(m_db);
+    const QString plain = plainReason(m_db ? sqlite3_errcode(m_db) & 0xff : SQLITE_NOMEM);
+    m_lastError = plain.isEmpty() ? technical : QStringLiteral("%1（%2）").arg(plain, technical);
     return false;
 }
 

@@ -237,6 +237,12 @@ void SchedOrdEngine::setStorageFailureHandler(StorageFailureHandler handler)
     m_storageFailed = std::move(handler);
 }
 
+bool SchedOrdEngine::limitStoragePages(int maxPages)
+{
+    OperationLock lock(*m_sync);
+    return m_storage && m_storage->database().limitPages(maxPages);
+}
+
 void SchedOrdEngine::noteNextIds(int nextMainTaskId, int nextSubTaskId)
 {
     if (m_storage)

@@ -85,6 +85,7 @@ public:
     // Called with the lock held (inside change()): the ids the next commit stores.
     void noteNextIds(int nextMainTaskId, int nextSubTaskId);
     void setStorageFailureHandler(StorageFailureHandler handler);
+    bool limitStoragePages(int maxPages);
     // A quote moved: resting orders of that security may trade now. Takes only the wake lock.
     void quoteUpdated(const QString& securityKey);
     // Returns once the thread has completed a pass begun after this call (at once on the thread itself).

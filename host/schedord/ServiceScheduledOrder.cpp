@@ -259,6 +259,11 @@ bool ServiceScheduledOrder::openStorage(const QString& databasePath, QString* me
     return attached;
 }
 
+bool ServiceScheduledOrder::limitStorageSize(int maxPages)
+{
+    return m_engine->limitStoragePages(maxPages);
+}
+
 void ServiceScheduledOrder::showStorageMessage(const QString& message)
 {
     qWarning("%s", qUtf8Printable(message));

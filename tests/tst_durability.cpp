@@ -1,0 +1,378 @@
+#include "MarketSimulator.h"
+#include "SchedOrdClock.h"
+#include "SchedOrdDatabase.h"
+#include "SchedOrdTaskTime.h"
+#include "SecurityCatalogue.h"
+#include "ServiceScheduledOrder.h"
+#include "SimBroker.h"
+#include "SubTaskFields.h"
+#include "TaskBuilder.h"
+#include "Util.h"
+#include "VelmTest.h"
+#include "WindowManager.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#include <sqlite3.h>
+
+using namespace VELMSCHEDORDAPI;
+using VelmTest::OrderSpec;
+
+namespace {
+
+constexpr int kAccount = 10001;
+const int64_t kT0 = SchedOrdTaskTime::fromLocalDateTime(2025, 6, 3, 9, 25, 0);
+const QString kPufa = QStringLiteral("600000.SH");
+const QString kName = QStringLiteral("600000_浦发银行");
+
+int64_t at(int hour, int minute, int day = 3) { return SchedOrdTaskTime::fromLocalDateTime(2025, 6, day, hour, minute, 0); }
+
+// One account's service on a database file, its clock at `now` before the file is opened.
+struct Client
+{
+    Client(const QString& path, int64_t now, int apiType = 1)
+        : broker(apiType)
+    {
+        broker.setAvailableFunds(1e8);
+        broker.setCreditLine(1e8);
+        broker.setPosition(kPufa, 100000, 10.0);
+        broker.setShortQuota(kPufa, 100000);
+        service = std::make_unique<ServiceScheduledOrder>(kAccount, apiType, SecurityCatalogue::instance(), market, broker);
+        clock = VelmTest::driveClock(*service, now);
+        opened = service->openStorage(path, &message);
+        service->waitForEngineIdle();
+    }
+    int add(const QList<OrderSpec>& orders, bool start = true)
+    {
+        const SchedOrdTaskField task = VelmTest::makeMainTask(*service, kName, orders);
+        service->AddMainTasks({task});
+        if (start)
+            service->StartMainTasks({task.MainTaskID});
+        service->waitForEngineIdle();
+        return task.MainTaskID;
+    }
+    void moveTo(int64_t time) { clock->setNow(time); service->waitForEngineIdle(); }
+    SchedOrdSubTaskField sub(int mainTaskId, size_t index = 0) { return service->getOneMainTask(mainTaskId).VecSubTask.at(index); }
+
+    MarketSimulator market{SecurityCatalogue::instance(), 7};
+    SimBroker broker;
+    std::unique_ptr<ServiceScheduledOrder> service;
+    std::shared_ptr<ManualSchedOrdClock> clock;
+    bool opened = false;
+    QString message;
+};
+
+QStringList brokerRows(const SimBroker& broker)
+{
+    QStringList rows{QString::number(broker.availableFunds(), 'f', 2)};
+    for (const SimOrder& o : broker.orders())
+        rows << QStringLiteral("order %1 %2 %3 %4 %5/%6 %7").arg(o.OrderID).arg(o.ClientOrderRef, o.SecurityKey)
+                    .arg(QLatin1Char(o.Status)).arg(o.TradedVolume).arg(o.Volume).arg(o.StatusMsg);
+    for (const SimTrade& t : broker.trades())
+        rows << QStringLiteral("trade %1 %2 %3@%4").arg(t.TradeID).arg(t.OrderID).arg(t.Volume).arg(t.Price);
+    for (const SimPosition& p : broker.positions())
+        rows << QStringLiteral("position %1 %2 %3 %4").arg(p.SecurityKey).arg(p.Volume).arg(p.Available).arg(p.ShortVolume);
+    return rows;
+}
+
+QStringList taskDifferences(const std::vector<SchedOrdTaskField>& actual, const std::vector<SchedOrdTaskField>& expected)
+{
+    QStringList differences;
+    if (actual.size() != expected.size())
+        return {QStringLiteral("%1 tasks, not %2").arg(actual.size()).arg(expected.size())};
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const SchedOrdTaskField& a = actual[i];
+        const SchedOrdTaskField& e = expected[i];
+        if (a.MainTaskID != e.MainTaskID || a.MainTaskName != e.MainTaskName || a.MainTaskStatus != e.MainTaskStatus
+            || a.TriggerStatus != e.TriggerStatus || a.CreateTime != e.CreateTime || a.StartTime != e.StartTime
+            || a.EndTime != e.EndTime || a.Direction != e.Direction || a.VecSubTask.size() != e.VecSubTask.size())
+            differences << QStringLiteral("main task %1").arg(e.MainTaskID);
+        for (size_t s = 0; s < std::min(a.VecSubTask.size(), e.VecSubTask.size()); ++s)
+            differences << VelmTest::subTaskDifferences(a.VecSubTask[s], e.VecSubTask[s]);
+    }
+    return differences;
+}
+
+} // namespace
+
+class DurabilityTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        VelmTest::installStrictMessageHandler();
+        VelmTest::setUpWindowManager();
+    }
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_path = m_dir.filePath(QStringLiteral("velm-%1.db").arg(++m_run));
+        gWM->clearPopups();
+    }
+
+    void restartKeepsTasksIdsLogAndBroker_data();
+    void restartKeepsTasksIdsLogAndBroker();
+    void deletedTaskIdIsNeverReused();
+    void missedSetTimes_data();
+    void missedSetTimes();
+    void markedSubTaskIsReconciledNotResent_data();
+    void markedSubTaskIsReconciledNotResent();
+    void fullDiskRefusesTheOperation();
+    void unusableFileIsToldToTheTrader_data();
+    void unusableFileIsToldToTheTrader();
+
+private:
+    QTemporaryDir m_dir{VelmTest::tempDir() + QStringLiteral("/durability-XXXXXX")};
+    QString m_path;
+    int m_run = 0;
+};
+
+void DurabilityTest::restartKeepsTasksIdsLogAndBroker_data()
+{
+    QTest::addColumn<int>("apiType");
+    QTest::addColumn<QList<char>>("directions");
+    QTest::newRow("stock buy and sell") << 1 << QList<char>{'0', '1'};
+    QTest::newRow("credit financed buy and short sell") << 2 << QList<char>{'i', 'j'};
+}
+
+// Given a filled order, a rejected one, a modified waiting one and a paused task with a GBK name,
+// when the client stops and starts again, then every field, id, log line and broker row is back.
+void DurabilityTest::restartKeepsTasksIdsLogAndBroker()
+{
+    QFETCH(int, apiType);
+    QFETCH(QList<char>, directions);
+    std::vector<SchedOrdTaskField> tasks;
+    QStringList log;
+    QStringList broker;
+    int nextMain = 0;
+    int nextSub = 0;
+    {
+        Client client(m_path, kT0, apiType);
+        QVERIFY2(client.opened, qPrintable(client.message));
+        const int fired = client.add({{kPufa, directions[0], at(9, 30)}, {kPufa, directions[1], at(9, 30), 100}});
+        const int rejected = client.add({{kPufa, directions[0], at(9, 30), 999999999}});
+        const int waiting = client.add({{kPufa, directions[1], at(14, 0)}, {kPufa, directions[0], at(14, 0)}});
+        client.add({{kPufa, directions[0], at(10, 0)}}, false);
+        SchedOrdSubTaskField modified = client.sub(waiting, 1);
+        modified.TargetVolume = 500;
+        modified.PriceType = 3;
+        QVERIFY(client.service->ModifyOneSubTask(modified));
+        QVERIFY(client.service->PauseMainTasks({waiting}));
+        client.moveTo(at(9, 31));
+        QCOMPARE(client.sub(fired).TriggerStatus, '5');
+        QCOMPARE(client.sub(fired, 1).TriggerStatus, '3');
+        QCOMPARE(client.sub(rejected).TriggerStatus, '4');
+        QVERIFY(!client.sub(rejected).ErrorMsg.empty());
+        tasks = client.service->getVecMainTask();
+        log = client.service->operationLog();
+        broker = brokerRows(client.broker);
+        nextMain = client.service->getNextMainTaskID();
+        nextSub = client.service->getNextSubTaskID();
+    }
+    Client restarted(m_path, at(9, 32), apiType);
+    QVERIFY2(restarted.opened, qPrintable(restarted.message));
+    QCOMPARE(taskDifferences(restarted.service->getVecMainTask(), tasks), QStringList());
+    QCOMPARE(restarted.service->operationLog(), log);
+    QCOMPARE(brokerRows(restarted.broker), broker);
+    QCOMPARE(restarted.service->getNextMainTaskID(), nextMain);
+    QCOMPARE(restarted.service->getNextSubTaskID(), nextSub);
+    QVERIFY(gWM->popups().isEmpty());
+}
+
+void DurabilityTest::deletedTaskIdIsNeverReused()
+{
+    int deleted = 0;
+    {
+        Client client(m_path, kT0);
+        client.add({{kPufa, '0', at(14, 0)}});
+        deleted = client.add({{kPufa, '0', at(14, 0)}, {kPufa, '0', at(14, 0)}});
+        QVERIFY(client.service->DeleteMainTasks({deleted}));
+    }
+    Client restarted(m_path, kT0);
+    QCOMPARE(restarted.service->getVecMainTask().size(), size_t(1));
+    QCOMPARE(restarted.service->getNextMainTaskID(), deleted + 1);
+    QCOMPARE(restarted.service->getNextSubTaskID(), 4);
+}
+
+void DurabilityTest::missedSetTimes_data()
+{
+    QTest::addColumn<int64_t>("due");
+    QTest::addColumn<bool>("paused");
+    QTest::addColumn<int64_t>("restart");
+    QTest::addColumn<char>("trigger");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("logLine");
+
+    const QString logLine = QStringLiteral("09:40:00 启动时1个子任务已错过设定时间，未发送");
+    QTest::newRow("due while stopped") << at(9, 30) << false << at(9, 40) << '2'
+                                       << QStringLiteral("错过设定时间 09:30:00：客户端当时未运行，委托未发送") << logLine;
+    QTest::newRow("due after the restart: fires then") << at(10, 0) << false << at(9, 40) << '5' << QString() << QString();
+    QTest::newRow("earlier day") << at(9, 30) << false << at(9, 40, 4) << '2'
+                                 << QStringLiteral("错过设定时间 2025-06-03 09:30:00：客户端当时未运行，委托未发送") << logLine;
+    QTest::newRow("paused stays paused") << at(9, 30) << true << at(9, 40) << '1' << QString() << QString();
+}
+
+void DurabilityTest::missedSetTimes()
+{
+    QFETCH(int64_t, due);
+    QFETCH(bool, paused);
+    QFETCH(int64_t, restart);
+    QFETCH(char, trigger);
+    QFETCH(QString, error);
+    QFETCH(QString, logLine);
+    int id = 0;
+    {
+        Client client(m_path, kT0);
+        id = client.add({{kPufa, '0', due}});
+        if (paused)
+            QVERIFY(client.service->PauseMainTasks({id}));
+    }
+    Client restarted(m_path, restart);
+    restarted.moveTo(restart + 2 * 3600 * SchedOrdClock::TicksPerSecond);
+    const SchedOrdSubTaskField sub = restarted.sub(id);
+    QCOMPARE(sub.TriggerStatus, trigger);
+    QCOMPARE(Util::Str2QStr(sub.ErrorMsg), error);
+    QCOMPARE(restarted.service->getOneMainTask(id).MainTaskStatus, paused ? '3' : '4');
+    QCOMPARE(int(restarted.broker.orders().size()), trigger == '5' ? 1 : 0);
+    const QStringList lines = restarted.service->operationLog();
+    QCOMPARE(lines.contains(logLine), !logLine.isEmpty());
+    QCOMPARE(lines.filter(QStringLiteral("错过设定时间")).size(), logLine.isEmpty() ? 0 : 1);
+}
+
+void DurabilityTest::markedSubTaskIsReconciledNotResent_data()
+{
+    QTest::addColumn<bool>("atBroker");
+    QTest::addColumn<char>("trigger");
+    QTest::addColumn<int>("traded");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("logLine");
+    QTest::newRow("found at the broker: its state") << true << '5' << 100 << QString()
+        << QStringLiteral("09:40:00 启动核对：1个子任务在发送委托时中断，券商处找到1个，未找到0个（状态未知，请核对）");
+    QTest::newRow("not found: unknown, to be checked") << false << '2' << 0
+        << QStringLiteral("委托状态未知：发送委托时程序中断，券商处未找到参考号 10001-1-1 的委托，请核对")
+        << QStringLiteral("09:40:00 启动核对：1个子任务在发送委托时中断，券商处找到0个，未找到1个（状态未知，请核对）");
+}
+
+// Given a sub-task marked as being sent when the client died, when it starts again after the set
+// time, then the broker is asked by the reference and the order is never sent a second time.
+void DurabilityTest::markedSubTaskIsReconciledNotResent()
+{
+    QFETCH(bool, atBroker);
+    QFETCH(char, trigger);
+    QFETCH(int, traded);
+    QFETCH(QString, error);
+    QFETCH(QString, logLine);
+    int id = 0;
+    {
+        Client client(m_path, kT0);
+        id = client.add({{kPufa, '0', at(9, 30)}});
+    }
+    const std::string ref = "10001-1-1";
+    {
+        SchedOrdDatabase db;
+        QVERIFY(db.open(m_path).usable());
+        QVERIFY(db.begin() && db.markSending(kAccount, id, 1, ref));
+        if (atBroker) {
+            SimBroker broker(1);
+            broker.setAvailableFunds(1e8);
+            SimOrderRequest request{id, 1, kPufa, QStringLiteral("600000"), '1', '0', 10.5, 100, 100, 100,
+                                    QString::fromStdString(ref)};
+            Lev1MarketData quote;
+            quote.LastPrice = quote.PreClosePrice = 10.4;
+            quote.UpperLimitPrice = 11.44;
+            quote.LowerLimitPrice = 9.36;
+            quote.PriceLevels[5] = {10.45, 1e5};
+            QCOMPARE(broker.placeOrder(request, quote, at(9, 30)).Status, SimOrderStatus::Filled);
+            QVERIFY(db.saveBrokerState(kAccount, broker.state()));
+        }
+        QVERIFY(db.commit());
+    }
+    Client restarted(m_path, at(9, 40));
+    restarted.moveTo(at(11, 0));
+    const SchedOrdSubTaskField sub = restarted.sub(id);
+    QCOMPARE(sub.TriggerStatus, trigger);
+    QCOMPARE(sub.TradeVolume, traded);
+    QCOMPARE(Util::Str2QStr(sub.ErrorMsg), error);
+    QCOMPARE(int(restarted.broker.orders().size()), atBroker ? 1 : 0);
+    QVERIFY(restarted.service->operationLog().contains(logLine));
+    QVERIFY(restarted.service->operationLog().filter(QStringLiteral("错过设定时间")).isEmpty());
+    restarted.service.reset();
+
+    SchedOrdDatabase db;
+    QVERIFY(db.open(m_path).usable());
+    QVERIFY(db.loadSending(kAccount).empty());
+}
+
+// Given a full disk, when a task is added, then it is refused with a message and nothing of it
+// is shown, logged or found after a restart.
+void DurabilityTest::fullDiskRefusesTheOperation()
+{
+    {
+        Client client(m_path, kT0);
+        const int kept = client.add({{kPufa, '0', at(14, 0)}});
+        QVERIFY(client.service->limitStorageSize(1));
+        QSignalSpy added(client.service.get(), &ServiceScheduledOrder::signalRtnMainTaskAdded);
+        client.add(QVector<OrderSpec>(3000, OrderSpec{kPufa, '0', at(14, 0)}).toList(), false);
+        QCOMPARE(added.count(), 0);
+        QCOMPARE(client.service->getVecMainTask().size(), size_t(1));
+        QCOMPARE(client.service->getVecMainTask().front().MainTaskID, kept);
+        QCOMPARE(client.service->operationLog().filter(QStringLiteral("新增任务")).size(), 1);
+        QCOMPARE(gWM->popups().size(), 1);
+        QCOMPARE(gWM->popups().front().text,
+                 QStringLiteral("定时委托任务未能保存，本次操作未生效：磁盘空间已满（save sub-task: database or disk is full）"));
+    }
+    Client restarted(m_path, kT0);
+    QCOMPARE(restarted.service->getVecMainTask().size(), size_t(1));
+    QCOMPARE(restarted.service->operationLog().filter(QStringLiteral("新增任务")).size(), 1);
+}
+
+void DurabilityTest::unusableFileIsToldToTheTrader_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("opened");
+    QTest::addColumn<QString>("messageStart");
+    QTest::newRow("corrupt: moved aside, starts empty") << QByteArray(8192, 'x') << true << QStringLiteral("数据文件已损坏");
+    QTest::newRow("newer version: refused, untouched") << QByteArray() << false << QStringLiteral("数据文件 ");
+}
+
+void DurabilityTest::unusableFileIsToldToTheTrader()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, opened);
+    QFETCH(QString, messageStart);
+    if (content.isEmpty()) {
+        SchedOrdDatabase db;
+        QVERIFY(db.open(m_path).usable());
+        db.close();
+        sqlite3* raw = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(m_path).constData(), &raw), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(raw, "PRAGMA journal_mode=DELETE; PRAGMA user_version=99", nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        sqlite3_close(raw);
+        QFile file(m_path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        content = file.readAll();
+    } else {
+        QFile file(m_path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    Client client(m_path, kT0);
+    QCOMPARE(client.opened, opened);
+    QVERIFY2(client.message.startsWith(messageStart), qPrintable(client.message));
+    QCOMPARE(gWM->popups().size(), 1);
+    QCOMPARE(gWM->popups().front().text, client.message);
+    QVERIFY(client.service->getVecMainTask().empty());
+    if (!opened) {
+        QFile file(m_path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), content);
+    }
+}
+
+QTEST_MAIN(DurabilityTest)
+#include "tst_durability.moc"
