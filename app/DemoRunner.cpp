@@ -429,7 +429,56 @@ void DemoRunner::finishWithTables(bool allFired)
                        : QStringLiteral("演示失败：修改后的子任务未按新时间、新数量触发"));
     if (!allFired)
         print(QStringLiteral("演示失败：有定时委托未在设定时间触发，或任务表未显示触发结果"));
-    emit finished(allFired && modified ? 0 : 1);
+    restartService(allFired && modified ? 0 : 1);
+}
+
+// The service is closed and opened again on the same data folder, as after a restart of the
+// client: the window must show the same rows and the log must come back.
+void DemoRunner::restartService(int exitCode)
+{
+    const QStringList rowsBefore = tableRows();
+    const QStringList logBefore = m_service->operationLog();
+    print(QStringLiteral("==== 关闭定时委托服务，并在同一数据文件夹上重新打开 ===="));
+    if (!m_client.closeModuleWindow(m_window)) {
+        fail(QStringLiteral("定时委托窗口未能关闭"));
+        return;
+    }
+    // The window is deleted later; the service may go only after it.
+    waitThen([this] { return m_window.isNull(); }, kTablesSettleMs,
+             [this, exitCode, rowsBefore, logBefore] { reopenService(exitCode, rowsBefore, logBefore); },
+             [this] { fail(QStringLiteral("定时委托窗口关闭后未被删除")); });
+}
+
+void DemoRunner::reopenService(int exitCode, const QStringList& rowsBefore, const QStringList& logBefore)
+{
+    UserData* account = UserDataManager::instance()->getUserData(m_accountId);
+    account->closeScheduledOrderApi();
+    account->initScheduledOrderApi();
+    m_service = account->getServiceScheduledOrder();
+    m_window = m_client.openScheduledOrderWindow(m_accountId);
+    waitThen([this, rowsBefore] { return tableRows() == rowsBefore; }, kTablesSettleMs,
+             [this, exitCode, logBefore] {
+                 printSummary();
+                 const QStringList log = m_service->operationLog();
+                 print(QStringLiteral("重新打开后两表与关闭前一致；操作日志恢复 %1 行%2")
+                           .arg(log.size())
+                           .arg(log == logBefore ? QStringLiteral("，与关闭前相同") : QStringLiteral("，与关闭前不同")));
+                 emit finished(log == logBefore ? exitCode : 1);
+             },
+             [this] { fail(QStringLiteral("重新打开后任务表与关闭前不一致")); });
+}
+
+QStringList DemoRunner::tableRows() const
+{
+    QStringList rows;
+    for (const char* objectName : {"tableview_SO_monitorMainTask", "tableview_SO_monitorSubTask"}) {
+        const QTableView* shown = table(objectName);
+        if (!shown)
+            return {};
+        for (int row = 0; row < shown->model()->rowCount(); ++row)
+            rows.append(rowText(shown, row));
+    }
+    return rows;
 }
 
 // The modified order's row shows it fired at its new time with its new volume.

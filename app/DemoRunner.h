@@ -68,6 +68,9 @@ private:
     void waitForFiring();
     void finish(bool allFired);
     void finishWithTables(bool allFired);
+    void restartService(int exitCode);
+    void reopenService(int exitCode, const QStringList& rowsBefore, const QStringList& logBefore);
+    QStringList tableRows() const;
     bool allTasksFired() const;
     QTableView* table(const char* objectName) const;
     bool tablesShowAllFired() const;

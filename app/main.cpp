@@ -1,11 +1,13 @@
 #include "DemoRunner.h"
 
 #include "MarketSimulator.h"
+#include "SchedOrdDatabase.h"
 #include "SimBroker.h"
 #include "UserData.h"
 #include "UserDataManager.h"
 #include "Util.h"
 #include "VelmClient.h"
+#include "VelmDataFolder.h"
 #include "WindowManager.h"
 
 #include <QApplication>
@@ -14,9 +16,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -102,6 +106,7 @@ struct Options
     bool demo = false;
     QString screenshotDir;
     QString moduleDir;
+    QString dataDir;
     int zoomPercent = 100;
     QString error;
 };
@@ -123,7 +128,11 @@ Options parseCommandLine(int argc, char* argv[])
     const QCommandLineOption zoomOption(
         QStringLiteral("zoom"), QStringLiteral("Start at a zoom of <percent>: 80, 90, 100, 110, 125 or 150."),
         QStringLiteral("percent"), QStringLiteral("100"));
-    parser.addOptions({demoOption, screenshotOption, moduleDirOption, zoomOption});
+    const QCommandLineOption dataDirOption(
+        QStringLiteral("data-dir"),
+        QStringLiteral("Keep the scheduled orders in <dir> (default: $VELM_DATA_DIR, else the user's data folder; the demo: a fresh temporary one)."),
+        QStringLiteral("dir"));
+    parser.addOptions({demoOption, screenshotOption, moduleDirOption, zoomOption, dataDirOption});
     parser.process(core);
     Options options;
     options.demo = parser.isSet(demoOption);
@@ -132,10 +141,26 @@ Options parseCommandLine(int argc, char* argv[])
     options.moduleDir = parser.isSet(moduleDirOption) ? parser.value(moduleDirOption)
                         : installedDir.isEmpty()      ? QCoreApplication::applicationDirPath()
                                                       : installedDir;
+    options.dataDir = parser.value(dataDirOption);
     options.zoomPercent = parser.value(zoomOption).toInt();
     if (!VelmClient::zoomSteps().contains(options.zoomPercent))
         options.error = QStringLiteral("--zoom takes 80, 90, 100, 110, 125 or 150, not \"%1\".").arg(parser.value(zoomOption));
     return options;
+}
+
+// The database must be usable before any account starts: a newer or unwritable file stops the
+// client; a damaged one is moved aside and the trader told.
+bool checkDatabase(const QString& path, QString* refusal)
+{
+    SchedOrdDatabase database;
+    const SchedOrdDatabase::OpenResult opened = database.open(path);
+    if (!opened.usable()) {
+        *refusal = opened.message;
+        return false;
+    }
+    if (!opened.message.isEmpty())
+        gWM->popupMsgBoxInfo(opened.message, nullptr, QString());
+    return true;
 }
 
 } // namespace
@@ -167,8 +192,24 @@ int main(int argc, char* argv[])
         QObject::connect(gWM, &WindowManager::signalPopup, &app, &printPopup);
     }
 
+    // The demo starts afresh every time, so that its output stays the same from run to run.
+    std::unique_ptr<QTemporaryDir> demoDataDir;
+    if (options.demo && options.dataDir.isEmpty())
+        demoDataDir = std::make_unique<QTemporaryDir>();
+    VelmDataFolder dataFolder(demoDataDir ? demoDataDir->path() : options.dataDir);
+    QString refusal;
+    if (!dataFolder.acquire(&refusal) || !checkDatabase(dataFolder.databasePath(), &refusal)) {
+        gWM->popupMsgBoxInfo(refusal, nullptr, QString());
+        std::fputs((refusal + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
+        return 1;
+    }
+    UserDataManager::instance()->setDatabasePath(dataFolder.databasePath());
+
     registerStockAccount();
     registerCreditAccount();
+    // Every account's tasks come back (and missed set times are settled) as the client starts.
+    for (const int accountId : UserDataManager::instance()->accountIds())
+        UserDataManager::instance()->getUserData(accountId)->initScheduledOrderApi();
     UserDataManager::instance()->market().start(kQuoteIntervalMs);
 
     VelmClient client;

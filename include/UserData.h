@@ -38,8 +38,12 @@ public:
 
     int getApiType() const { return ApiType; }
 
-    // Creates the account's scheduled-order service once; later calls keep it.
+    // Creates the account's scheduled-order service once; later calls keep it. When the host has
+    // a database (UserDataManager::setDatabasePath) the service keeps its tasks there.
     void initScheduledOrderApi();
+    // Host side: stops and deletes the service (its windows must be closed first); the next
+    // initScheduledOrderApi() starts it again from the database.
+    void closeScheduledOrderApi();
     ServiceScheduledOrder* getServiceScheduledOrder() const { return m_service; }
     SimBroker& broker() const { return *m_broker; }
     MarketSimulator& market() const { return m_market; }

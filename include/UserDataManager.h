@@ -27,6 +27,11 @@ public:
 
     MarketSimulator& market();
 
+    // The scheduled-order database the accounts' services keep their tasks in; empty (the
+    // default): they keep nothing.
+    void setDatabasePath(const QString& path) { m_databasePath = path; }
+    QString databasePath() const { return m_databasePath; }
+
 private:
     UserDataManager();
     ~UserDataManager();
@@ -35,4 +40,5 @@ private:
 
     QMap<int, UserData*> m_mapUserData;
     MarketSimulator* m_market = nullptr;
+    QString m_databasePath;
 };

@@ -6,6 +6,7 @@
 #include "SecurityCatalogue.h"
 #include "ServiceScheduledOrder.h"
 #include "SimBroker.h"
+#include "UserDataManager.h"
 #include "Util.h"
 
 #include <QTimer>
@@ -58,8 +59,18 @@ UserData::~UserData()
 
 void UserData::initScheduledOrderApi()
 {
-    if (!m_service)
-        m_service = new ServiceScheduledOrder(AccountID, ApiType, m_catalogue, m_market, *m_broker, this);
+    if (m_service)
+        return;
+    m_service = new ServiceScheduledOrder(AccountID, ApiType, m_catalogue, m_market, *m_broker, this);
+    const QString databasePath = UserDataManager::instance()->databasePath();
+    if (!databasePath.isEmpty())
+        m_service->openStorage(databasePath);
+}
+
+void UserData::closeScheduledOrderApi()
+{
+    delete m_service;
+    m_service = nullptr;
 }
 
 QString UserData::GetSecurityNameByKey(QString securityKey)
