@@ -7,6 +7,7 @@
 #include "UserData.h"
 #include "UserDataManager.h"
 #include "VelmClient.h"
+#include "VelmDataFolder.h"
 #include "VelmTest.h"
 #include "WindowManager.h"
 
@@ -22,6 +23,8 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sqlite3.h>
 
 #include <memory>
 
@@ -244,6 +247,49 @@ private slots:
             QVERIFY(client.waitForFinished(10000) && client.exitStatus() == QProcess::NormalExit);
             QCOMPARE(client.exitCode(), i < 2 ? 0 : 2);
             QVERIFY2(client.readAll().contains(outputs[i].toUtf8()), qPrintable(options[i]));
+        }
+    }
+
+    void dataFolderRefusals_data()
+    {
+        QTest::addColumn<bool>("heldByAnother");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("folder held by another client") << true << QStringLiteral("正被另一个客户端使用（进程 %1），本客户端不能启动。");
+        QTest::newRow("database of a newer version") << false << QStringLiteral("由较新版本的程序写入（数据版本 99，本程序支持 2），无法打开；文件未作任何改动。");
+    }
+    // The client stops before any account starts, says why, and leaves the folder as it was.
+    void dataFolderRefusals()
+    {
+        QFETCH(bool, heldByAnother);
+        QFETCH(QString, expected);
+        QTemporaryDir dir(VelmTest::tempDir() + QStringLiteral("/data-XXXXXX"));
+        VelmDataFolder other(dir.path());
+        QByteArray database;
+        if (heldByAnother) {
+            QString message;
+            QVERIFY(other.acquire(&message));
+            expected = expected.arg(QCoreApplication::applicationPid());
+        } else {
+            sqlite3* raw = nullptr;
+            QCOMPARE(sqlite3_open(QFile::encodeName(other.databasePath()).constData(), &raw), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(raw, "PRAGMA user_version=99", nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(raw);
+            QFile file(other.databasePath());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            database = file.readAll();
+        }
+        QProcess client;
+        client.setProcessChannelMode(QProcess::MergedChannels);
+        client.start(QCoreApplication::applicationDirPath() + QStringLiteral("/velm_client"),
+                     {QStringLiteral("--demo"), QStringLiteral("--data-dir"), dir.path()});
+        QVERIFY(client.waitForFinished(20000) && client.exitStatus() == QProcess::NormalExit);
+        QCOMPARE(client.exitCode(), 1);
+        const QString output = QString::fromUtf8(client.readAll());
+        QVERIFY2(output.contains(expected), qPrintable(output));
+        if (!heldByAnother) {
+            QFile file(other.databasePath());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), database);
         }
     }
 
