@@ -96,6 +96,7 @@ private slots:
 
     void corruptFileIsMovedAsideNeverOverwritten();
     void newerSchemaIsRefusedAndUntouched();
+    void olderSchemaIsUpgradedKeepingItsTasks();
     void unwritableFolderIsRefused();
     void fullDiskFailsTheTransactionAndKeepsWhatWasStored();
 
@@ -291,6 +292,31 @@ void TestDatabase::newerSchemaIsRefusedAndUntouched()
                                  .arg(SchedOrdDatabase::SchemaVersion));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), before);
+}
+
+// A file of the first version (before the broker's tables) opens with its tasks and gains them.
+void TestDatabase::olderSchemaIsUpgradedKeepingItsTasks()
+{
+    const SchedOrdTaskField task = mainTask(3, {subTask(3, 9, '0')});
+    QVERIFY(m_db.begin() && m_db.saveMainTask(kAccount, task) && m_db.commit());
+    m_db.close();
+    sqlite3* raw = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(path()).constData(), &raw), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(raw, "DROP TABLE broker_account; DROP TABLE broker_position; DROP TABLE broker_quota; "
+                               "DROP TABLE broker_order; DROP TABLE broker_trade; PRAGMA user_version=1",
+                          nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(raw);
+
+    const auto result = m_db.open(path());
+    QCOMPARE(result.status, Status::Opened);
+    QCOMPARE(result.foundVersion, 1);
+    compareTasks(m_db.loadMainTasks(kAccount).at(0), task);
+    SimBroker broker(1);
+    broker.setAvailableFunds(1234.5);
+    SimBroker::State stored;
+    QVERIFY(m_db.begin() && m_db.saveBrokerState(kAccount, broker.state()) && m_db.commit());
+    QVERIFY(m_db.loadBrokerState(kAccount, stored));
+    QCOMPARE(stored.funds, 1234.5);
 }
 
 void TestDatabase::unwritableFolderIsRefused()

@@ -122,6 +122,7 @@ private slots:
     void markedSubTaskIsReconciledNotResent_data();
     void markedSubTaskIsReconciledNotResent();
     void fullDiskRefusesTheOperation();
+    void fullDiskAtFiringSendsNothing();
     void unusableFileIsToldToTheTrader_data();
     void unusableFileIsToldToTheTrader();
 
@@ -328,6 +329,35 @@ void DurabilityTest::fullDiskRefusesTheOperation()
     Client restarted(m_path, kT0);
     QCOMPARE(restarted.service->getVecMainTask().size(), size_t(1));
     QCOMPARE(restarted.service->operationLog().filter(QStringLiteral("新增任务")).size(), 1);
+}
+
+// Given a full disk when a burst comes due, then no order leaves unmarked: every sub-task fails
+// with the reason, the trader is told once, and after a restart none of them is sent either.
+void DurabilityTest::fullDiskAtFiringSendsNothing()
+{
+    const int count = 3000;
+    int id = 0;
+    {
+        Client client(m_path, kT0);
+        id = client.add(QVector<OrderSpec>(count, OrderSpec{kPufa, '0', at(9, 30)}).toList());
+        QVERIFY(client.service->limitStorageSize(1));
+        client.moveTo(at(9, 31));
+        QTRY_COMPARE(gWM->popups().size(), 1);
+        QVERIFY2(gWM->popups().front().text.startsWith(QStringLiteral("定时委托的执行结果未能保存：磁盘空间已满")),
+                 qPrintable(gWM->popups().front().text));
+        const SchedOrdTaskField task = client.service->getOneMainTask(id);
+        QCOMPARE(int(task.VecSubTask.size()), count);
+        for (const SchedOrdSubTaskField& sub : task.VecSubTask) {
+            QCOMPARE(sub.TriggerStatus, '2');
+            QVERIFY(Util::Str2QStr(sub.ErrorMsg).startsWith(QStringLiteral("未能保存发送记录，委托未发送：磁盘空间已满")));
+        }
+        QVERIFY(client.broker.orders().empty());
+    }
+    Client restarted(m_path, at(9, 40));
+    restarted.moveTo(at(10, 0));
+    QVERIFY(restarted.broker.orders().empty());
+    QCOMPARE(Util::Str2QStr(restarted.sub(id, count - 1).ErrorMsg),
+             QStringLiteral("错过设定时间 09:30:00：客户端当时未运行，委托未发送"));
 }
 
 void DurabilityTest::unusableFileIsToldToTheTrader_data()
