@@ -237,8 +237,9 @@ void SchedOrd_TableMainTaskWid::on_pushButton_schedord_maintask_import_clicked()
     file.close();
 
     const int imported = static_cast<int>(lines.subTasks.size());
-    if (imported > 0)
-        addImportedMainTask(QFileInfo(path).baseName(), std::move(lines.subTasks));
+    // A task the service could not store is not reported as imported: the service has said why.
+    if (imported > 0 && !addImportedMainTask(QFileInfo(path).baseName(), std::move(lines.subTasks)))
+        return;
     reportImport(imported, lines.failureCount, lines.errorText);
 }
 
@@ -265,14 +266,17 @@ bool SchedOrd_TableMainTaskWid::isAllDigits(const std::string& text)
     return SchedOrdTaskFileParser::isAllDigits(text);
 }
 
-void SchedOrd_TableMainTaskWid::addImportedMainTask(const QString& name, std::vector<SchedOrdSubTaskField> subTasks)
+bool SchedOrd_TableMainTaskWid::addImportedMainTask(const QString& name, std::vector<SchedOrdSubTaskField> subTasks)
 {
     std::vector<SchedOrdTaskField> tasks;
     tasks.push_back(SchedOrdTaskFileReader::buildMainTask(m_service->getNextMainTaskID(), name, std::move(subTasks)));
     const int mainTaskId = tasks.front().MainTaskID;
     m_service->AddMainTasks(tasks);
+    if (m_service->getOneMainTask(mainTaskId).MainTaskID != mainTaskId)
+        return false;
     if (gWM->autoStartImportedTask)
         m_service->StartMainTasks({mainTaskId});
+    return true;
 }
 
 void SchedOrd_TableMainTaskWid::reportImport(int imported, int failed, const std::string& errorText)

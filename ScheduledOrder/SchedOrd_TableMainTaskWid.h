@@ -69,7 +69,8 @@ private:
     bool parseTaskFileLine(int lineNumber, const QString& line, std::string& message,
                            VELMSCHEDORDAPI::SchedOrdSubTaskField& subTask);
     static bool isAllDigits(const std::string& text);
-    void addImportedMainTask(const QString& name, std::vector<VELMSCHEDORDAPI::SchedOrdSubTaskField> subTasks);
+    // False when the service could not store it (and has told the trader why).
+    bool addImportedMainTask(const QString& name, std::vector<VELMSCHEDORDAPI::SchedOrdSubTaskField> subTasks);
     void reportImport(int imported, int failed, const std::string& errorText);
 
     Ui::SchedOrd_TableMainTaskWid* ui;

@@ -11,6 +11,7 @@
 
 #include <QPushButton>
 #include <QTextCodec>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace VELMSCHEDORDAPI;
@@ -90,6 +91,23 @@ private slots:
         QCOMPARE(gWM->popups().first().parent.data(), m_table.get());
         QVERIFY(m_service->getVecMainTask().empty());
         QCOMPARE(strategyLog(), logBefore);
+    }
+
+    // A file the service cannot store is not reported as imported: the storage's refusal is the
+    // only message, and no task appears.
+    void unstoredImportIsNotReportedAsImported()
+    {
+        QTemporaryDir dataDir(VelmTest::tempDir() + QStringLiteral("/import-data-XXXXXX"));
+        QVERIFY(m_service->openStorage(dataDir.filePath(QStringLiteral("velm.db"))));
+        QVERIFY(m_service->limitStorageSize(1));
+        QByteArray bytes;
+        for (int line = 0; line < 3000; ++line)
+            bytes += order("SH600000", '0', "09:30:00");
+        importFile(writeFile(QStringLiteral("unstored.csv"), bytes));
+        QCOMPARE(gWM->popups().size(), 1);
+        QVERIFY2(gWM->popups().first().text.startsWith(QStringLiteral("定时委托任务未能保存，本次操作未生效：磁盘空间已满")),
+                 qPrintable(gWM->popups().first().text));
+        QVERIFY(m_service->getVecMainTask().empty());
     }
 
     void importedFile_data()
