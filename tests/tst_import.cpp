@@ -80,7 +80,7 @@ private slots:
 
     void unopenableFileIsReported()
     {
-        const QString path = writeFile(QStringLiteral("vanishing.csv"), order("SH600000", '0', "09:30:00"));
+        const QString path = VelmTest::writeTempFile(QStringLiteral("vanishing.csv"), order("SH600000", '0', "09:30:00"));
         const QByteArray logBefore = strategyLog();
         QTest::ignoreMessage(QtWarningMsg, "Cannot open file for reading: No such file or directory");
         // Gone between the trader's choice and the read.
@@ -137,7 +137,7 @@ private slots:
         const int failed = detail.isEmpty() ? 0 : detail.count(QLatin1Char('\n')) + 1;
         const int nextSubTaskId = m_service->getNextSubTaskID();
         const int nextMainTaskId = m_service->getNextMainTaskID();
-        importFile(writeFile(file, content));
+        importFile(VelmTest::writeTempFile(file, content));
 
         QCOMPARE(gWM->popups().size(), 1);
         QCOMPARE(gWM->popups().first().text, summary(imported, failed));
@@ -181,7 +181,7 @@ private slots:
         QFETCH(QByteArray, line);
         QFETCH(QString, reason);
         const QByteArray valid = order("SH600000", '0', "09:30:00");
-        const QString path = writeFile(QStringLiteral("huge.csv"), kHeaderText.toUtf8() + valid + line + '\n' + valid + valid);
+        const QString path = VelmTest::writeTempFile(QStringLiteral("huge.csv"), kHeaderText.toUtf8() + valid + line + '\n' + valid + valid);
         const auto removeFile = qScopeGuard([&path] { QFile::remove(path); });
         importFile(path);
         QCOMPARE(gWM->popups().size(), 1);
@@ -191,11 +191,6 @@ private slots:
     }
 
 private:
-    QString writeFile(const QString& name, const QByteArray& bytes) const
-    {
-        QFile file(VelmTest::tempDir() + QLatin1Char('/') + name);
-        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
-    }
     // Clicks 导入 and answers the dialog with `path`; `onAnswered` runs right after the answer.
     void importFile(const QString& path, const std::function<void()>& onAnswered = {})
     {
