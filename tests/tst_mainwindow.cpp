@@ -89,35 +89,29 @@ private slots:
         SchedOrdTaskTime::setClock({});
     }
 
-    // A zoom set before the form is built (deferred to the event loop) reaches it once; one set later is
-    // relative to the designed sizes, and 100 % brings every font back.
-    void zoomScalesEveryFontOnce_data()
+    void zoomBeforeTheDeferredStepIsAppliedOnce()
     {
-        QTest::addColumn<bool>("beforeTheForm");
-        QTest::addColumn<int>("percent");
-        QTest::newRow("before the deferred step") << true << 120;
-        QTest::newRow("after it") << false << 150;
-    }
-    void zoomScalesEveryFontOnce()
-    {
-        QFETCH(bool, beforeTheForm);
-        QFETCH(int, percent);
-        std::unique_ptr<ISubModuleWid> window = beforeTheForm
-            ? std::unique_ptr<ISubModuleWid>(ScheduledOrderFactory::createScheduledOrderWid(kStockAccount, 0, nullptr))
-            : openWindow(kStockAccount);
+        std::unique_ptr<ISubModuleWid> window(ScheduledOrderFactory::createScheduledOrderWid(kStockAccount, 0, nullptr));
         auto* tabs = window->findChild<QWidget*>("tabWidget_scheduled_setting_execution");
-        const qreal designed = tabs->font().pointSizeF();
-        QVERIFY(designed > 0);
+        const qreal initial = tabs->font().pointSizeF();
+        QVERIFY(initial > 0);
+        window->initWid();
+        window->setScalePercent(120);
+        QVERIFY(!window->findChild<SchedOrd_SingleOrderInsertWid*>());
+        QTRY_COMPARE(tabs->font().pointSizeF(), initial * 1.2);
+        // Every point-sized font is scaled once, however deep it sits.
+        QCOMPARE(window->findChild<QPushButton*>("pushButton_singleOI_bottom_Insert")->font().pointSizeF(), initial * 1.2);
+    }
+
+    void zoomAfterTheDeferredStepIsRelative()
+    {
+        std::unique_ptr<ISubModuleWid> window = openWindow(kStockAccount);
         QHash<QWidget*, qreal> initial;
         for (QWidget* widget : window->findChildren<QWidget*>())
             initial.insert(widget, widget->font().pointSizeF());
-        if (beforeTheForm)
-            window->initWid();
-        window->setScalePercent(percent);
-        QCOMPARE(window->findChild<SchedOrd_SingleOrderInsertWid*>() == nullptr, beforeTheForm);
-        QTRY_COMPARE(tabs->font().pointSizeF(), designed * percent / 100);
-        // However deep it sits.
-        QCOMPARE(window->findChild<QPushButton*>("pushButton_singleOI_bottom_Insert")->font().pointSizeF(), designed * percent / 100);
+        window->setScalePercent(150);
+        auto* label = window->findChild<QWidget*>("label_singleOI_SecurityID");
+        QCOMPARE(label->font().pointSizeF(), initial.value(label) * 1.5);
 
         window->setScalePercent(100);
         for (auto it = initial.cbegin(); it != initial.cend(); ++it) {
