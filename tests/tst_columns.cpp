@@ -10,10 +10,13 @@
 #include <QtTest>
 
 #include <any>
+#include <functional>
 
 using namespace VELMSCHEDORDAPI;
 using Velm_Space::TableHeaderSchedOrdMainTask;
 using Velm_Space::TableHeaderSchedOrdSubTask;
+using Adjust = std::function<void(SchedOrdTaskField&, SchedOrdSubTaskField&)>;
+Q_DECLARE_METATYPE(Adjust)
 
 namespace {
 
@@ -76,121 +79,84 @@ private slots:
     }
     void cleanupTestCase() { VelmTest::removeAllAccounts(); }
 
-    // "unfired": the sub-task with no trigger time.
+    // Each row: the fixture records (a partly fired main task, a fired sell), adjusted, in a stock or credit account.
+    // The sort values pin the order too: a start time with 起 sorts after the bare one, before the next second.
     void cells_data()
     {
         QTest::addColumn<QString>("table");
+        QTest::addColumn<bool>("credit");
+        QTest::addColumn<Adjust>("adjust");
         QTest::addColumn<int>("columnId");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QVariant>("userValue");
-        QTest::newRow("main 1 id") << "main" << 1 << "#12" << QVariant(12);
-        QTest::newRow("main 2 name") << "main" << 2 << "篮子_2026" << QVariant(QStringLiteral("篮子_2026"));
-        QTest::newRow("main 3 direction") << "main" << 3 << "买入" << QVariant(int('0'));
-        QTest::newRow("main 4 start, several times") << "main" << 4 << "09:30:00起" << QVariant(QStringLiteral("09:30:00起"));
-        QTest::newRow("main 6 status") << "main" << 6 << "运行中" << QVariant(int('2'));
-        QTest::newRow("main 7 trigger (2/5)") << "main" << 7 << "部分触发(2/5)" << QVariant(int('2'));
-        QTest::newRow("main 8 created") << "main" << 8 << "08:59:01" << QVariant(QStringLiteral("08:59:01"));
-        QTest::newRow("main 10 operation") << "main" << 10 << "" << QVariant();
-        QTest::newRow("main 5 undefined") << "main" << 5 << "" << QVariant();
-        QTest::newRow("main 99 unknown") << "main" << 99 << "" << QVariant();
-        QTest::newRow("sub 1 main id") << "sub" << 1 << "#12" << QVariant(12);
-        QTest::newRow("sub 2 code") << "sub" << 2 << "600000" << QVariant(QStringLiteral("600000"));
-        QTest::newRow("sub 3 name") << "sub" << 3 << "浦发银行" << QVariant(QStringLiteral("浦发银行"));
-        QTest::newRow("sub 4 direction") << "sub" << 4 << "卖出" << QVariant(int('1'));
-        QTest::newRow("sub 5 set time") << "sub" << 5 << "14:56:30" << QVariant(QStringLiteral("14:56:30"));
-        QTest::newRow("sub 7 status") << "sub" << 7 << "已完成" << QVariant(int('4'));
-        QTest::newRow("sub 8 trigger") << "sub" << 8 << "已触发(废单)" << QVariant(int('4'));
-        QTest::newRow("sub 9 target") << "sub" << 9 << "1500" << QVariant(1500);
-        QTest::newRow("sub 10 ordered") << "sub" << 10 << "1400" << QVariant(1400);
-        QTest::newRow("sub 11 traded") << "sub" << 11 << "300" << QVariant(300);
-        QTest::newRow("sub 12 trigger time") << "sub" << 12 << "14:56:30" << QVariant(QStringLiteral("14:56:30"));
-        QTest::newRow("sub 12 not fired: a dash") << "unfired" << 12 << "-" << QVariant(QStringLiteral("-"));
-        QTest::newRow("sub 13 error") << "sub" << 13 << "可用持仓不足" << QVariant(QStringLiteral("可用持仓不足"));
-        QTest::newRow("sub 14 order parameters") << "sub" << 14 << "" << QVariant();
-        QTest::newRow("sub 16 operation") << "sub" << 16 << "" << QVariant();
-        QTest::newRow("sub 15 undefined") << "sub" << 15 << "" << QVariant();
+        const auto row = [](const char* name, const char* table, int columnId, const QString& text, const QVariant& value,
+                            const Adjust& adjust = [](SchedOrdTaskField&, SchedOrdSubTaskField&) {}, bool credit = false) {
+            QTest::newRow(name) << QString(table) << credit << adjust << columnId << text << value;
+        };
+        const auto direction = [](char d) { return Adjust([d](SchedOrdTaskField& t, SchedOrdSubTaskField& s) { t.Direction = s.Direction = d; }); };
+        const auto untriggered = [](size_t subTasks) {
+            return Adjust([subTasks](SchedOrdTaskField& t, SchedOrdSubTaskField&) {
+                t.TriggerStatus = '1';
+                t.VecSubTask.assign(subTasks, SchedOrdSubTaskField());
+                for (SchedOrdSubTaskField& sub : t.VecSubTask)
+                    sub.TriggerStatus = '1';
+            });
+        };
+        row("main 1 id", "main", 1, "#12", 12);
+        row("main 2 name", "main", 2, "篮子_2026", QStringLiteral("篮子_2026"));
+        row("main 3 direction", "main", 3, "买入", int('0'));
+        row("main 3 several directions", "main", 3, "多方向", 0, direction(0));
+        row("main 3 credit short sell", "main", 3, "融券卖出", int('j'), direction('j'), true);
+        row("main 4 start, several times", "main", 4, "09:30:00起", QStringLiteral("09:30:00起"));
+        row("main 4 start, one time", "main", 4, "09:30:00", QStringLiteral("09:30:00"),
+            [](SchedOrdTaskField& t, SchedOrdSubTaskField&) { t.IsSameStartTime = true; });
+        row("main 6 status", "main", 6, "运行中", int('2'));
+        row("main 7 trigger (2/5)", "main", 7, "部分触发(2/5)", int('2'));
+        row("main 7 none of 3 fired", "main", 7, "未触发(0/3)", int('1'), untriggered(3));
+        row("main 7 no sub-tasks", "main", 7, "未触发(0/0)", int('1'), untriggered(0));
+        row("main 8 created", "main", 8, "08:59:01", QStringLiteral("08:59:01"));
+        row("main 10 operation", "main", 10, "", QVariant());
+        row("main 5 undefined", "main", 5, "", QVariant());
+        row("main 99 unknown", "main", 99, "", QVariant());
+        row("sub 1 main id", "sub", 1, "#12", 12);
+        row("sub 2 code", "sub", 2, "600000", QStringLiteral("600000"));
+        row("sub 3 name", "sub", 3, "浦发银行", QStringLiteral("浦发银行"));
+        row("sub 4 direction", "sub", 4, "卖出", int('1'));
+        row("sub 4 credit financed buy", "sub", 4, "融资买入", int('i'), direction('i'), true);
+        row("sub 4 credit collateral sell", "sub", 4, "担保品卖出", int('1'), direction('1'), true);
+        row("sub 5 set time", "sub", 5, "14:56:30", QStringLiteral("14:56:30"));
+        row("sub 7 status", "sub", 7, "已完成", int('4'));
+        row("sub 8 trigger", "sub", 8, "已触发(废单)", int('4'));
+        row("sub 9 target", "sub", 9, "1500", 1500);
+        row("sub 10 ordered", "sub", 10, "1400", 1400);
+        row("sub 11 traded", "sub", 11, "300", 300);
+        row("sub 12 trigger time", "sub", 12, "14:56:30", QStringLiteral("14:56:30"));
+        row("sub 12 not fired: a dash", "sub", 12, "-", QStringLiteral("-"),
+            [](SchedOrdTaskField&, SchedOrdSubTaskField& s) { s.TriggerTime = at(0, 0, 0); });
+        row("sub 13 error", "sub", 13, "可用持仓不足", QStringLiteral("可用持仓不足"));
+        row("sub 14 order parameters", "sub", 14, "", QVariant());
+        row("sub 16 operation", "sub", 16, "", QVariant());
+        row("sub 15 undefined", "sub", 15, "", QVariant());
     }
     void cells()
     {
         QFETCH(QString, table);
+        QFETCH(bool, credit);
+        QFETCH(Adjust, adjust);
         QFETCH(int, columnId);
         QFETCH(QVariant, userValue);
         SchedOrdTaskField task = mainTask();
         SchedOrdSubTaskField sub = firedSubTask();
-        if (table == "unfired")
-            sub.TriggerTime = at(0, 0, 0);
+        adjust(task, sub);
         TableHeaderSchedOrdMainTask mainHeader;
         TableHeaderSchedOrdSubTask subHeader;
         TableHeader& header = table == "main" ? static_cast<TableHeader&>(mainHeader) : subHeader;
         const std::any record = table == "main" ? std::any(&task) : std::any(&sub);
-        QTEST(header.getColumnValue(columnId, record, m_stock), "text");
-        const QVariant value = header.getColumnValueUserRole(columnId, record, m_stock);
+        UserData* account = credit ? m_credit : m_stock;
+        QTEST(header.getColumnValue(columnId, record, account), "text");
+        const QVariant value = header.getColumnValueUserRole(columnId, record, account);
         QCOMPARE(value.userType(), userValue.userType());
         QCOMPARE(value, userValue);
-    }
-
-    void mainTaskDirectionAndCounts_data()
-    {
-        QTest::addColumn<char>("direction");
-        QTest::addColumn<int>("subTasks");
-        QTest::addColumn<QString>("directionText");
-        QTest::addColumn<QString>("triggerText");
-        QTest::newRow("several directions") << char(0) << 3 << "多方向" << "未触发(0/3)";
-        QTest::newRow("sell, one sub-task") << '1' << 1 << "卖出" << "未触发(0/1)";
-        QTest::newRow("no sub-tasks") << '0' << 0 << "买入" << "未触发(0/0)";
-    }
-    void mainTaskDirectionAndCounts()
-    {
-        QFETCH(char, direction);
-        QFETCH(int, subTasks);
-        SchedOrdTaskField task;
-        task.TriggerStatus = '1';
-        task.StartTime = at(9, 30, 0);
-        task.Direction = direction;
-        task.VecSubTask.resize(static_cast<size_t>(subTasks));
-        for (SchedOrdSubTaskField& sub : task.VecSubTask)
-            sub.TriggerStatus = '1';
-        TableHeaderSchedOrdMainTask header;
-        const std::any record(&task);
-        QTEST(header.getColumnValue(3, record, m_stock), "directionText");
-        QCOMPARE(header.getColumnValueUserRole(3, record, m_stock), QVariant(int(direction)));
-        QTEST(header.getColumnValue(7, record, m_stock), "triggerText");
-        QCOMPARE(header.getColumnValue(4, record, m_stock), QStringLiteral("09:30:00"));
-    }
-
-    void creditDirections_data()
-    {
-        QTest::addColumn<char>("direction");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("collateral buy") << '0' << "担保品买入";
-        QTest::newRow("collateral sell") << '1' << "担保品卖出";
-        QTest::newRow("financed buy") << 'i' << "融资买入";
-        QTest::newRow("short sell") << 'j' << "融券卖出";
-    }
-    void creditDirections()
-    {
-        QFETCH(char, direction);
-        SchedOrdSubTaskField sub = firedSubTask();
-        sub.Direction = direction;
-        SchedOrdTaskField task = mainTask();
-        task.Direction = direction;
-        QTEST(TableHeaderSchedOrdSubTask().getColumnValue(4, std::any(&sub), m_credit), "text");
-        QTEST(TableHeaderSchedOrdMainTask().getColumnValue(3, std::any(&task), m_credit), "text");
-    }
-
-    void rowKeys()
-    {
-        SchedOrdSubTaskField sub = firedSubTask();
-        SchedOrdTaskField task = mainTask();
-        TableHeaderSchedOrdSubTask subHeader;
-        TableHeaderSchedOrdMainTask mainHeader;
-        const QVariantList keys{subHeader.getRowValue(Qt::DisplayRole, std::any(&sub)),
-                                subHeader.getRowValue(Qt::UserRole, std::any(&sub)),
-                                subHeader.getRowValue(Qt::ToolTipRole, std::any(&sub)),
-                                mainHeader.getRowValue(Qt::DisplayRole, std::any(&task)),
-                                mainHeader.getRowValue(Qt::UserRole, std::any(&task)),
-                                mainHeader.getRowValue(Qt::TextAlignmentRole, std::any(&task))};
-        QCOMPARE(keys, (QVariantList{QStringLiteral("12_37"), 12, QVariant(), 12, 12, QVariant()}));
     }
 
     // No account, status codes outside the tables, null records and the other table's records.
@@ -222,20 +188,6 @@ private slots:
         QVERIFY(!subHeader.getRowValue(Qt::DisplayRole, nullSub).isValid());
         // One table's record in the other table's columns is a programming error.
         QVERIFY_EXCEPTION_THROWN(mainHeader.getColumnValue(1, std::any(&sub), m_stock), std::bad_any_cast);
-    }
-
-    void startTimeSuffixSortsAfterTheBareTime()
-    {
-        TableHeaderSchedOrdMainTask header;
-        SchedOrdTaskField same = mainTask();
-        same.IsSameStartTime = true;
-        SchedOrdTaskField several = mainTask();
-        SchedOrdTaskField later = same;
-        later.StartTime = at(9, 30, 1);
-        const QString bare = header.getColumnValueUserRole(4, std::any(&same), m_stock).toString();
-        const QString suffixed = header.getColumnValueUserRole(4, std::any(&several), m_stock).toString();
-        QVERIFY(bare < suffixed);
-        QVERIFY(suffixed < header.getColumnValueUserRole(4, std::any(&later), m_stock).toString());
     }
 
 private:

@@ -15,6 +15,8 @@ using Velm_Space::TableBtnType;
 namespace {
 
 constexpr int kCheckColumn = 0, kColorColumn = 1, kButtonColumn = 2, kPlainColumn = 3;
+// The condition of a check toggle a row goes without.
+enum Lacking { Nothing, UserCheckable, ItemEnabled, OptionEnabled, CheckState };
 
 QMouseEvent mouse(QEvent::Type type, QPoint at, Qt::MouseButton button)
 {
@@ -62,28 +64,6 @@ private slots:
         m_delegate->setColorColumn(kColorColumn);
     }
 
-    void buttonRectangles_data()
-    {
-        QTest::addColumn<QRect>("cell");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QList<QRect>>("expected");
-        QTest::newRow("one button") << QRect(0, 0, 100, 23) << 1 << QList<QRect>{QRect(1, 1, 98, 21)};
-        QTest::newRow("two buttons, even width") << QRect(0, 0, 100, 23) << 2
-                                                 << QList<QRect>{QRect(1, 1, 48, 21), QRect(51, 1, 48, 21)};
-        QTest::newRow("two buttons, odd width, shifted cell")
-            << QRect(200, 46, 75, 23) << 2 << QList<QRect>{QRect(201, 47, 36, 21), QRect(238, 47, 36, 21)};
-        QTest::newRow("three buttons") << QRect(0, 0, 90, 23) << 3
-                                       << QList<QRect>{QRect(1, 1, 28, 21), QRect(31, 1, 28, 21), QRect(61, 1, 28, 21)};
-    }
-    void buttonRectangles()
-    {
-        QFETCH(QRect, cell);
-        QFETCH(int, count);
-        QFETCH(QList<QRect>, expected);
-        for (int i = 0; i < count; ++i)
-            QCOMPARE(MyItemDelegateSO::buttonRect(cell, i, count, 1), expected[i]);
-    }
-
     void buttonClicks_data()
     {
         QTest::addColumn<int>("eventType");
@@ -93,7 +73,9 @@ private slots:
         const int release = QEvent::MouseButtonRelease;
         QTest::newRow("left release on the first") << release << int(Qt::LeftButton) << QPoint(10, 10) << int(Velm_Space::Modify);
         QTest::newRow("left release on the second") << release << int(Qt::LeftButton) << QPoint(60, 10) << int(Velm_Space::Delete);
+        QTest::newRow("last pixel of the second") << release << int(Qt::LeftButton) << QPoint(98, 10) << int(Velm_Space::Delete);
         QTest::newRow("between the two") << release << int(Qt::LeftButton) << QPoint(49, 10) << 0;
+        QTest::newRow("right margin") << release << int(Qt::LeftButton) << QPoint(99, 10) << 0;
         QTest::newRow("on the margin") << release << int(Qt::LeftButton) << QPoint(10, 0) << 0;
         QTest::newRow("right release") << release << int(Qt::RightButton) << QPoint(10, 10) << 0;
         QTest::newRow("left press") << int(QEvent::MouseButtonPress) << int(Qt::LeftButton) << QPoint(10, 10) << 0;
@@ -123,6 +105,7 @@ private slots:
         QCOMPARE(clicked.first().at(1).value<TableBtnType>(), static_cast<TableBtnType>(expectedType));
     }
 
+    // `state` after the event: 2 toggled (one signal), 0 untouched (none). The last rows lack one condition of a toggle.
     void checkToggling_data()
     {
         QTest::addColumn<int>("eventType");
@@ -130,16 +113,25 @@ private slots:
         QTest::addColumn<QPoint>("at");
         QTest::addColumn<bool>("consumed");
         QTest::addColumn<int>("state");
-        QTest::addColumn<int>("signalCount");
-        QTest::newRow("left release toggles") << int(QEvent::MouseButtonRelease) << int(Qt::LeftButton) << QPoint(20, 5) << true << 2 << 1;
-        QTest::newRow("left press is taken, no change") << int(QEvent::MouseButtonPress) << int(Qt::LeftButton) << QPoint(20, 5) << true << 0 << 0;
-        QTest::newRow("double-click is taken, no change") << int(QEvent::MouseButtonDblClick) << int(Qt::LeftButton) << QPoint(20, 5) << true << 0 << 0;
-        QTest::newRow("right release ignored") << int(QEvent::MouseButtonRelease) << int(Qt::RightButton) << QPoint(20, 5) << false << 0 << 0;
-        QTest::newRow("release outside the cell") << int(QEvent::MouseButtonRelease) << int(Qt::LeftButton) << QPoint(20, 40) << false << 0 << 0;
-        QTest::newRow("space toggles") << int(QEvent::KeyPress) << int(Qt::Key_Space) << QPoint() << true << 2 << 1;
-        QTest::newRow("select toggles") << int(QEvent::KeyPress) << int(Qt::Key_Select) << QPoint() << true << 2 << 1;
-        QTest::newRow("enter ignored") << int(QEvent::KeyPress) << int(Qt::Key_Return) << QPoint() << false << 0 << 0;
-        QTest::newRow("hover ignored") << int(QEvent::MouseMove) << int(Qt::NoButton) << QPoint(20, 5) << false << 0 << 0;
+        QTest::addColumn<int>("lacking");
+        const auto row = [](const char* name, QEvent::Type type, int buttonOrKey, QPoint at, bool consumed, int state,
+                            Lacking lacking = Nothing) {
+            QTest::newRow(name) << int(type) << buttonOrKey << at << consumed << state << int(lacking);
+        };
+        const QEvent::Type release = QEvent::MouseButtonRelease, key = QEvent::KeyPress;
+        row("left release toggles", release, Qt::LeftButton, QPoint(20, 5), true, 2);
+        row("left press is taken, no change", QEvent::MouseButtonPress, Qt::LeftButton, QPoint(20, 5), true, 0);
+        row("double-click is taken, no change", QEvent::MouseButtonDblClick, Qt::LeftButton, QPoint(20, 5), true, 0);
+        row("right release ignored", release, Qt::RightButton, QPoint(20, 5), false, 0);
+        row("release outside the cell", release, Qt::LeftButton, QPoint(20, 40), false, 0);
+        row("space toggles", key, Qt::Key_Space, QPoint(), true, 2);
+        row("select toggles", key, Qt::Key_Select, QPoint(), true, 2);
+        row("enter ignored", key, Qt::Key_Return, QPoint(), false, 0);
+        row("hover ignored", QEvent::MouseMove, Qt::NoButton, QPoint(20, 5), false, 0);
+        row("not user-checkable", release, Qt::LeftButton, QPoint(5, 5), false, 0, UserCheckable);
+        row("item disabled", release, Qt::LeftButton, QPoint(5, 5), false, 0, ItemEnabled);
+        row("option disabled", release, Qt::LeftButton, QPoint(5, 5), false, 0, OptionEnabled);
+        row("no check state", release, Qt::LeftButton, QPoint(5, 5), false, 0, CheckState);
     }
     void checkToggling()
     {
@@ -147,8 +139,17 @@ private slots:
         QFETCH(int, buttonOrKey);
         QFETCH(QPoint, at);
         QFETCH(int, state);
+        QFETCH(int, lacking);
         QSignalSpy toggled(m_delegate.get(), &MyItemDelegateSO::signalItemDelegateMouseReleaseCheckStateChanged);
-        const QModelIndex index = m_model->index(2, kCheckColumn);
+        QStandardItem* item = m_model->item(2, kCheckColumn);
+        if (lacking == UserCheckable || lacking == ItemEnabled)
+            item->setFlags(lacking == UserCheckable ? Qt::ItemIsEnabled : Qt::ItemIsUserCheckable);
+        if (lacking == CheckState)
+            item->setData(QVariant(), Qt::CheckStateRole);
+        QStyleOptionViewItem option = optionFor(QRect(0, 0, 23, 23));
+        if (lacking == OptionEnabled)
+            option.state &= ~QStyle::State_Enabled;
+        const QModelIndex index = item->index();
         const auto type = static_cast<QEvent::Type>(eventType);
         std::unique_ptr<QEvent> event;
         if (type == QEvent::KeyPress)
@@ -157,13 +158,13 @@ private slots:
             event = std::make_unique<QMouseEvent>(mouse(type, at, static_cast<Qt::MouseButton>(buttonOrKey)));
 
         // Anywhere in the cell counts, not only on the indicator.
-        QTEST(send(event.get(), optionFor(QRect(0, 0, 23, 23)), index), "consumed");
+        QTEST(send(event.get(), option, index), "consumed");
         QCOMPARE(index.data(Qt::CheckStateRole).toInt(), state);
-        QTEST(int(toggled.count()), "signalCount");
+        QCOMPARE(toggled.count(), state == Qt::Checked ? 1 : 0);
 
         if (state == Qt::Checked) {
             QMouseEvent again = mouse(QEvent::MouseButtonRelease, QPoint(3, 3), Qt::LeftButton);
-            QVERIFY(send(&again, optionFor(QRect(0, 0, 23, 23)), index));
+            QVERIFY(send(&again, option, index));
             QCOMPARE(index.data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
             QCOMPARE(toggled.count(), 2);
         }
@@ -181,34 +182,6 @@ private slots:
             states.append(index.data(Qt::CheckStateRole).toInt());
         }
         QCOMPARE(states, (QList<int>{1, 2, 0, 1}));
-    }
-
-    void checkIgnoredWithoutItsConditions_data()
-    {
-        QTest::addColumn<int>("flags");
-        QTest::addColumn<bool>("optionEnabled");
-        QTest::addColumn<bool>("hasState");
-        QTest::newRow("not user-checkable") << int(Qt::ItemIsEnabled) << true << true;
-        QTest::newRow("item disabled") << int(Qt::ItemIsUserCheckable) << true << true;
-        QTest::newRow("option disabled") << int(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable) << false << true;
-        QTest::newRow("no check state") << int(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable) << true << false;
-    }
-    void checkIgnoredWithoutItsConditions()
-    {
-        QFETCH(int, flags);
-        QFETCH(bool, optionEnabled);
-        QFETCH(bool, hasState);
-        QStandardItem* item = m_model->item(3, kCheckColumn);
-        item->setFlags(static_cast<Qt::ItemFlags>(flags));
-        if (!hasState)
-            item->setData(QVariant(), Qt::CheckStateRole);
-        QSignalSpy toggled(m_delegate.get(), &MyItemDelegateSO::signalItemDelegateMouseReleaseCheckStateChanged);
-        QStyleOptionViewItem option = optionFor(QRect(0, 0, 23, 23));
-        if (!optionEnabled)
-            option.state &= ~QStyle::State_Enabled;
-        QMouseEvent release = mouse(QEvent::MouseButtonRelease, QPoint(5, 5), Qt::LeftButton);
-        QVERIFY(!send(&release, option, m_model->index(3, kCheckColumn)));
-        QCOMPARE(toggled.count(), 0);
     }
 
     void paintedBackgrounds_data()

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QtTest>
 
 static constexpr int kStockAccount = 1801;
@@ -35,7 +36,6 @@ private slots:
         QTest::addColumn<int>("accountId");
         QTest::addColumn<QByteArray>("className");
         QTest::newRow("module content") << 34 << kStockAccount << QByteArray("Velm_Space::SchedOrd_ModifySubTaskParamWidStpStock");
-        QTest::newRow("factory makes nothing") << 34 << 4242 << QByteArray();
         QTest::newRow("type without a factory") << 33 << kStockAccount << QByteArray();
     }
     void contentFromTheRegisteredFactory()
@@ -117,12 +117,16 @@ private slots:
             });
         }
         gWM->setInteractive(interactive);
+        QSignalSpy announced(gWM, &WindowManager::signalPopup);
         gWM->popupMsgBoxInfo(text, nullptr, lines.join('\n'));
         gWM->setInteractive(false);
+        // A shown box is announced but not kept: a trader's session never grows by its popups.
+        QCOMPARE(announced.count(), 1);
+        QCOMPARE(gWM->popups().size(), interactive ? 0 : 1);
         QVERIFY(!interactive || (visibleLines > 5 && grown.width() >= 200 && grown.height() >= 200));
         QFile log(WindowManager::strategyLogPath());
         QVERIFY(log.open(QIODevice::ReadOnly));
-        QVERIFY(QString::fromUtf8(log.readAll()).contains(text + QLatin1Char('\n') + lines.join('\n')));
+        QVERIFY(QString::fromUtf8(log.readAll()).contains("[info] [type 0] " + text + QLatin1Char('\n') + lines.join('\n')));
     }
 };
 

@@ -1,4 +1,5 @@
 #include "FileDialogDriver.h"
+#include "SchedOrdCodes.h"
 #include "SchedOrdTaskTime.h"
 #include "SchedOrd_TableMainTaskWid.h"
 #include "ServiceScheduledOrder.h"
@@ -80,7 +81,7 @@ private slots:
 
     void unopenableFileIsReported()
     {
-        const QString path = writeFile(QStringLiteral("vanishing.csv"), order("SH600000", '0', "09:30:00"));
+        const QString path = VelmTest::writeTempFile(QStringLiteral("vanishing.csv"), order("SH600000", '0', "09:30:00"));
         const QByteArray logBefore = strategyLog();
         QTest::ignoreMessage(QtWarningMsg, "Cannot open file for reading: No such file or directory");
         // Gone between the trader's choice and the read.
@@ -120,7 +121,7 @@ private slots:
         QTest::addColumn<QString>("startTime");
         QTest::addColumn<bool>("sameStartTime");
         QTest::addColumn<int>("direction");
-
+        QTest::addColumn<bool>("autoStart"); // of imported tasks; the single-entry setting is the opposite
         QTest::newRow("GBK, Chinese in field 5") << "篮子.csv" << QTextCodec::codecForName("GBK")->fromUnicode(kHeaderText + QStringLiteral(
             "SCHED,SH600000,0,09:30:00,浦发银行 开盘买入,0,0,0,0,1000,1,1\n"
             "SCHED,SZ300750,0,09:30:00,宁德时代 买入,2,0,0,-1,500,1,1\n"
@@ -128,15 +129,15 @@ private slots:
             "SCHED,浦发银行上海主板,0,10:00:00,,0,0,0,0,100,1,1\n"))
             << 2 << "[行#4导入失败] 买卖方向(买)字段值无效。格式要求：0为买入，1为卖出\n"
                     "[行#5导入失败] 证券标的(浦发银行上海主板)字段值无效。格式要求：前两位为交易所字母标识，例如SH600000,SZ000001,BJ430047"
-            << "篮子" << "09:30:00" << true << int('0');
-        QTest::newRow("header only") << "header.csv" << kHeaderText.toUtf8() << 0 << "" << "" << "" << false << 0;
+            << "篮子" << "09:30:00" << true << int('0') << true;
+        QTest::newRow("header only") << "header.csv" << kHeaderText.toUtf8() << 0 << "" << "" << "" << false << 0 << true;
         // The name stops at the first dot.
         QTest::newRow("mixed times and directions, failures between") << "mixed.v2.csv"
             << order("SH600000", '0', "10:00:00") + order("SH600000", '0', "9:30:00") + order("SZ000001", '1', "09:30:00")
                    + order("SZ000001", '1', "09:30:00", "+1") + order("SH600519", '0', "10:00:00")
             << 3 << "[行#2导入失败] 设定开始时间(9:30:00)字段值无效。格式要求：长度8，格式为hh:mm:ss，例如09:45:30\n"
                     "[行#4导入失败] 委托数量(+1)字段为无效值。"
-            << "mixed" << "09:30:00" << false << 0;
+            << "mixed" << "09:30:00" << false << 0 << false;
     }
     void importedFile()
     {
@@ -148,10 +149,13 @@ private slots:
         QFETCH(QString, startTime);
         QFETCH(bool, sameStartTime);
         QFETCH(int, direction);
+        QFETCH(bool, autoStart);
+        gWM->autoStartImportedTask = autoStart;
+        gWM->autoStartSingleTask = !autoStart;
         const int failed = detail.isEmpty() ? 0 : detail.count(QLatin1Char('\n')) + 1;
         const int nextSubTaskId = m_service->getNextSubTaskID();
         const int nextMainTaskId = m_service->getNextMainTaskID();
-        importFile(writeFile(file, content));
+        importFile(VelmTest::writeTempFile(file, content));
 
         QCOMPARE(gWM->popups().size(), 1);
         QCOMPARE(gWM->popups().first().text, summary(imported, failed));
@@ -174,6 +178,7 @@ private slots:
                  QDateTime(kNow.date(), QTime::fromString(startTime, "hh:mm:ss")));
         QCOMPARE(task.IsSameStartTime, sameStartTime);
         QCOMPARE(int(task.Direction), direction);
+        QCOMPARE(task.MainTaskStatus, autoStart ? MainTaskStatus::Running : MainTaskStatus::NotStarted);
         // Field 5 is no end time.
         QVERIFY(task.EndTime == 0 && task.IsSameEndTime);
     }
@@ -194,7 +199,7 @@ private slots:
         QFETCH(QByteArray, line);
         QFETCH(QString, reason);
         const QByteArray valid = order("SH600000", '0', "09:30:00");
-        const QString path = writeFile(QStringLiteral("huge.csv"), kHeaderText.toUtf8() + valid + line + '\n' + valid + valid);
+        const QString path = VelmTest::writeTempFile(QStringLiteral("huge.csv"), kHeaderText.toUtf8() + valid + line + '\n' + valid + valid);
         const auto removeFile = qScopeGuard([&path] { QFile::remove(path); });
         importFile(path);
         QCOMPARE(gWM->popups().size(), 1);
@@ -203,31 +208,7 @@ private slots:
         QCOMPARE(m_service->getVecMainTask().front().VecSubTask.size(), size_t(3));
     }
 
-    void autoStart_data()
-    {
-        QTest::addColumn<bool>("autoStart");
-        QTest::addColumn<char>("status");
-        QTest::newRow("on") << true << '2';
-        QTest::newRow("off") << false << '1';
-    }
-    void autoStart()
-    {
-        QFETCH(bool, autoStart);
-        QFETCH(char, status);
-        gWM->autoStartImportedTask = autoStart;
-        // The single-entry setting must not be the one that counts.
-        gWM->autoStartSingleTask = !autoStart;
-        importFile(writeFile(QStringLiteral("start.csv"), order("SH600000", '0', "09:30:00")));
-        QCOMPARE(m_service->getVecMainTask().size(), size_t(1));
-        QCOMPARE(m_service->getVecMainTask().front().MainTaskStatus, status);
-    }
-
 private:
-    QString writeFile(const QString& name, const QByteArray& bytes) const
-    {
-        QFile file(VelmTest::tempDir() + QLatin1Char('/') + name);
-        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
-    }
     // Clicks 导入 and answers the dialog with `path`; `onAnswered` runs right after the answer.
     void importFile(const QString& path, const std::function<void()>& onAnswered = {})
     {

@@ -53,8 +53,6 @@ void insertOrder(ISubModuleWid* window, const QString& key, const QTime& setTime
 std::unique_ptr<ISubModuleWid> openWindow(int accountId)
 {
     std::unique_ptr<ISubModuleWid> window(ScheduledOrderFactory::createScheduledOrderWid(accountId, 0, nullptr));
-    if (!window)
-        return window;
     window->show();
     window->initWid();
     static_cast<void>(QTest::qWaitFor([&] { return window->findChild<SchedOrd_SingleOrderInsertWid*>(); }, 5000));
@@ -78,7 +76,6 @@ private slots:
         SchedOrdTaskTime::setClock([] { return kNow; });
         VelmTest::addStockAccount(kStockAccount);
         VelmTest::addCreditAccount(kCreditAccount);
-        VelmTest::addAccount(503, 3);
         auto* scripted = new ScriptedUserData(504, 1);
         SecurityInfo shortCode;
         shortCode.SecurityID = QStringLiteral("6000");
@@ -90,23 +87,6 @@ private slots:
     {
         VelmTest::removeAllAccounts();
         SchedOrdTaskTime::setClock({});
-    }
-
-    void factoryPicksTheAccountVariant_data()
-    {
-        QTest::addColumn<int>("accountId");
-        QTest::addColumn<QString>("className");
-        QTest::newRow("stock account") << kStockAccount << "Velm_Space::ScheduledOrderWidStpStock";
-        QTest::newRow("credit account") << kCreditAccount << "Velm_Space::ScheduledOrderWidStpCredit";
-        QTest::newRow("api type 3") << 503 << QString();
-        QTest::newRow("unknown account") << 999 << QString();
-    }
-    void factoryPicksTheAccountVariant()
-    {
-        QFETCH(int, accountId);
-        QFETCH(QString, className);
-        std::unique_ptr<ISubModuleWid> window = openWindow(accountId);
-        QCOMPARE(window ? QString::fromLatin1(window->metaObject()->className()) : QString(), className);
     }
 
     void zoomBeforeTheDeferredStepIsAppliedOnce()

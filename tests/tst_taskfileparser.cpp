@@ -219,7 +219,7 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(QStringList, securityIds);
         QFETCH(QString, errorText);
-        QFile file(writeFile(QStringLiteral("lines.csv"), content));
+        QFile file(VelmTest::writeTempFile(QStringLiteral("lines.csv"), content));
         QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
         QTextStream stream(&file);
         stream.setCodec(SchedOrdTaskFileReader::codecFor(file.fileName()));
@@ -235,13 +235,6 @@ private slots:
         QCOMPARE(m_idsDrawn, securityIds.size());
         QCOMPARE(result.failureCount, errorText.isEmpty() ? 0 : errorText.count(QLatin1Char('\n')) + 1);
         QCOMPARE(Util::Str2QStr(result.errorText), errorText);
-    }
-
-private:
-    static QString writeFile(const QString& name, const QByteArray& bytes)
-    {
-        QFile file(VelmTest::tempDir() + QLatin1Char('/') + name);
-        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
     }
 };
 

@@ -69,10 +69,9 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(int, codec);
-        const QString path = VelmTest::tempDir() + QStringLiteral("/codec_%1.csv").arg(QTest::currentDataTag());
-        QFile file(path);
-        QVERIFY(bytes.isNull() ? !file.exists() : file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-        file.close();
+        const QString name = QStringLiteral("codec_%1.csv").arg(QTest::currentDataTag());
+        const QString path = bytes.isNull() ? VelmTest::tempDir() + "/" + name : VelmTest::writeTempFile(name, bytes);
+        QVERIFY(QFile::exists(path) != bytes.isNull());
         QCOMPARE(Util::GetFileCodec(path), codec);
     }
 

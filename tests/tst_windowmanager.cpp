@@ -1,13 +1,12 @@
 #include "VelmTest.h"
 #include "WindowManager.h"
 
-#include <QFile>
 #include <QSignalSpy>
 #include <QWidget>
 #include <QtTest>
 
-// The window manager's popups (recorded only in non-interactive mode, the latest ones only) and
-// the strategy log.
+// The window manager's popups: recorded with their parent, the latest ones only, confirmations
+// answered from a script. Shown popups and the strategy log are the frameless dialog test's.
 class WindowManagerTest : public QObject
 {
     Q_OBJECT
@@ -46,17 +45,6 @@ private slots:
         QCOMPARE(gWM->popups().last().text, QString::number(total - 1));
     }
 
-    // A shown popup is announced but kept nowhere: a trader's session never grows by its popups.
-    void shownPopupsAreNotRecorded()
-    {
-        gWM->setInteractive(true);
-        QSignalSpy announced(gWM, &WindowManager::signalPopup);
-        gWM->popupTooltip(QStringLiteral("证券代码：600000\n"), QSize(300, 200));
-        QCOMPARE(announced.count(), 1);
-        QVERIFY(gWM->popups().isEmpty());
-        gWM->setInteractive(false);
-    }
-
     void confirmationsTakeScriptedAnswersInOrder()
     {
         gWM->setDefaultConfirmAnswer(false);
@@ -73,16 +61,6 @@ private slots:
         QCOMPARE(third.title, QStringLiteral("删除任务"));
         QCOMPARE(third.text, QStringLiteral("第2次"));
         QCOMPARE(third.answer, true);
-    }
-
-    void strategyLogWritesTypeLevelAndText()
-    {
-        gWM->initSpdLogSchedOrd();
-        WindowManager::LogStgy(QStringLiteral("注意"), 2, spdlog::level::warn);
-        QFile file(WindowManager::strategyLogPath());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QString last = QString::fromUtf8(file.readAll()).trimmed().section(QLatin1Char('\n'), -1);
-        QVERIFY2(last.endsWith(QStringLiteral("[warning] [type 2] 注意")), qPrintable(last));
     }
 };
 

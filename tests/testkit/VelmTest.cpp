@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -55,6 +56,12 @@ QString tempDir()
     const QString dir = base + QLatin1Char('/') + QCoreApplication::applicationName();
     QDir().mkpath(dir);
     return dir;
+}
+
+QString writeTempFile(const QString& name, const QByteArray& bytes)
+{
+    QFile file(tempDir() + QLatin1Char('/') + name);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
 }
 
 void setUpWindowManager()

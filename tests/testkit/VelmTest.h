@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // Shared set-up of the test executables.
@@ -15,6 +16,9 @@ void setUpWindowManager();
 
 // A folder for this test run's files.
 QString tempDir();
+
+// Writes `bytes` to the file `name` in tempDir() and returns its path; empty if it could not.
+QString writeTempFile(const QString& name, const QByteArray& bytes);
 
 // Waits, at most `timeoutMs`, until the calling thread is the process's only one. QtTest's watchdog
 // thread is detached: its wait() returns before the thread has exited, and LeakSanitizer, which
