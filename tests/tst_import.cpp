@@ -104,7 +104,7 @@ private slots:
         QByteArray bytes;
         for (int line = 0; line < 3000; ++line)
             bytes += order("SH600000", '0', "09:30:00");
-        importFile(writeFile(QStringLiteral("unstored.csv"), bytes));
+        importFile(VelmTest::writeTempFile(QStringLiteral("unstored.csv"), bytes));
         QCOMPARE(gWM->popups().size(), 1);
         QVERIFY2(gWM->popups().first().text.startsWith(QStringLiteral("定时委托任务未能保存，本次操作未生效：磁盘空间已满")),
                  qPrintable(gWM->popups().first().text));
