@@ -492,6 +492,7 @@ struct DatabaseSteps {
     Span open;
     Span load;
     Span save;
+    Span commit;
 };
 
 DatabaseSteps databaseSteps(const QString& storedPath, const QString& freshPath,
@@ -517,8 +518,13 @@ DatabaseSteps databaseSteps(const QString& storedPath, const QString& freshPath,
         bool saved = fresh.begin();
         for (const SchedOrdTaskField& task : tasks)
             saved = saved && fresh.saveMainTask(kStartupAccount, task);
-        if (!saved || !fresh.commit())
+        if (!saved)
             fail(QStringLiteral("cannot save the tasks: %1").arg(fresh.lastError()));
+    });
+    // The write-ahead log written and synced, and folded into the file once it outgrows its limit.
+    steps.commit = measured([&] {
+        if (!fresh.commit())
+            fail(QStringLiteral("cannot commit the tasks: %1").arg(fresh.lastError()));
     });
     return steps;
 }
@@ -648,7 +654,8 @@ int main(int argc, char** argv)
     };
     stepRow(QStringLiteral("  database alone: open the file (check, statements)"), start.steps.open);
     stepRow(QStringLiteral("  database alone: load 100,000 sub-tasks"), start.steps.load);
-    stepRow(QStringLiteral("database alone: save 100,000 sub-tasks in 1 commit"), start.steps.save);
+    stepRow(QStringLiteral("database alone: save 100,000 sub-tasks, 1 transaction"), start.steps.save);
+    stepRow(QStringLiteral("  and its commit"), start.steps.commit);
     row(QStringLiteral("database file, 100,000 sub-tasks in 20 main tasks"),
         QStringLiteral("%1 MB").arg(static_cast<double>(start.databaseBytes) / (1024.0 * 1024.0), 0, 'f', 1),
         QStringLiteral("%1 MB as records in memory (sizeof)")
