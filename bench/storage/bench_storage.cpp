@@ -7,7 +7,6 @@
 
 #include "MarketSimulator.h"
 #include "SchedOrdDatabase.h"
-#include "SchedOrdClock.h"
 #include "SchedOrdCodes.h"
 #include "SchedOrdTaskTime.h"
 #include "SchedOrd_TaskMonitorWid.h"
@@ -38,7 +37,6 @@
 #include <ctime>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
