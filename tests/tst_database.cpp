@@ -90,6 +90,7 @@ private slots:
 
     void roundTripOverRestart_data();
     void roundTripOverRestart();
+    void subTasksKeepTheirPlacesWhateverTheirIds();
     void changesInPlaceSurviveRestart();
     void idsAndLogSurviveRestart();
     void sendingMarksSurviveRestart();
@@ -168,6 +169,26 @@ void TestDatabase::roundTripOverRestart()
     QCOMPARE(loaded.size(), size_t(1));
     compareTasks(loaded.front(), task);
     QVERIFY(m_db.loadMainTasks(kAccount + 1).empty());
+}
+
+void TestDatabase::subTasksKeepTheirPlacesWhateverTheirIds()
+{
+    // Ids interleaved between two main tasks and running backwards in one of them, with another
+    // account's sub-task among them.
+    const SchedOrdTaskField backwards = mainTask(8, {subTask(8, 25, '0'), subTask(8, 23, '1'), subTask(8, 21, '0')});
+    const SchedOrdTaskField forwards = mainTask(9, {subTask(9, 22, '1'), subTask(9, 26, '0')});
+    const SchedOrdTaskField otherAccount = mainTask(8, {subTask(8, 24, '1')});
+    QVERIFY(m_db.begin());
+    QVERIFY(m_db.saveMainTask(kAccount, backwards));
+    QVERIFY(m_db.saveMainTask(kAccount + 1, otherAccount));
+    QVERIFY(m_db.saveMainTask(kAccount, forwards));
+    QVERIFY(m_db.commit());
+
+    reopen();
+    const auto loaded = m_db.loadMainTasks(kAccount);
+    QCOMPARE(loaded.size(), size_t(2));
+    compareTasks(loaded[0], backwards);
+    compareTasks(loaded[1], forwards);
 }
 
 void TestDatabase::changesInPlaceSurviveRestart()

@@ -7,6 +7,10 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <numeric>
+#include <unordered_map>
+
 using VELMSCHEDORDAPI::SchedOrdSubTaskField;
 using VELMSCHEDORDAPI::SchedOrdTaskField;
 
@@ -83,6 +87,24 @@ constexpr const char* kSubTaskColumns =
     "target_volume, trade_volume, sub_task_status, trigger_status, host_code, order_volume, "
     "price_type, price_float_type, price_float_value, order_price, host_value, start_time, "
     "end_time, no_sell_at_limit_up, no_buy_at_limit_down, error_msg";
+
+// Where SelectSubTasks puts the sub-task's place in its main task, after kSubTaskColumns.
+constexpr int kSubTaskPositionColumn = 23;
+
+// Orders `subTasks` by `positions` (theirs, one each); ids usually follow the places already.
+void putInPlace(std::vector<SchedOrdSubTaskField>& subTasks, const std::vector<int>& positions)
+{
+    if (std::is_sorted(positions.begin(), positions.end()))
+        return;
+    std::vector<size_t> order(subTasks.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::sort(order.begin(), order.end(), [&positions](size_t a, size_t b) { return positions[a] < positions[b]; });
+    std::vector<SchedOrdSubTaskField> placed;
+    placed.reserve(subTasks.size());
+    for (const size_t from : order)
+        placed.push_back(std::move(subTasks[from]));
+    subTasks.swap(placed);
+}
 
 QString sqliteText(sqlite3* db)
 {
@@ -353,7 +375,8 @@ bool SchedOrdDatabase::prepareAll()
         "no_buy_at_limit_down=?, error_msg=? WHERE account_id=? AND main_task_id=? AND sub_task_id=?",
         "SELECT main_task_id, name, status, trigger_status, create_time, start_time, end_time, "
         "same_start, same_end, direction FROM main_task WHERE account_id=? ORDER BY main_task_id",
-        "SELECT " + subColumns + " FROM sub_task WHERE account_id=? ORDER BY main_task_id, position",
+        // In the table's own order: through the index by main task, every row would cost a look-up.
+        "SELECT " + subColumns + ", position FROM sub_task WHERE account_id=?",
         "INSERT OR REPLACE INTO next_ids VALUES(?,?,?)",
         "SELECT next_main_task_id, next_sub_task_id FROM next_ids WHERE account_id=?",
         "INSERT INTO op_log(account_id, time, text) VALUES(?,?,?)",
@@ -534,24 +557,29 @@ SchedOrdSubTaskField SchedOrdDatabase::subTaskFrom(const Statement& row)
 std::vector<SchedOrdTaskField> SchedOrdDatabase::loadMainTasks(int accountId)
 {
     std::vector<SchedOrdTaskField> tasks;
+    std::unordered_map<int, size_t> indexOf;
     Statement& mains = statement(SelectMainTasks);
     mains.bind(accountId);
-    while (mains.step() == SQLITE_ROW)
+    while (mains.step() == SQLITE_ROW) {
+        indexOf.emplace(static_cast<int>(mains.integer(0)), tasks.size());
         tasks.push_back(mainTaskFrom(mains));
+    }
     mains.reset();
 
-    // Both queries run in main-task order, so the sub-tasks are dealt out in one pass.
+    // The sub-tasks come in id order; each goes to its main task with its place there.
+    std::vector<std::vector<int>> positions(tasks.size());
     Statement& subs = statement(SelectSubTasks);
     subs.bind(accountId);
-    auto owner = tasks.begin();
     while (subs.step() == SQLITE_ROW) {
-        SchedOrdSubTaskField s = subTaskFrom(subs);
-        while (owner != tasks.end() && owner->MainTaskID < s.MainTaskID)
-            ++owner;
-        if (owner != tasks.end() && owner->MainTaskID == s.MainTaskID)
-            owner->VecSubTask.push_back(std::move(s));
+        const auto owner = indexOf.find(static_cast<int>(subs.integer(0)));
+        if (owner == indexOf.end())
+            continue;
+        tasks[owner->second].VecSubTask.push_back(subTaskFrom(subs));
+        positions[owner->second].push_back(static_cast<int>(subs.integer(kSubTaskPositionColumn)));
     }
     subs.reset();
+    for (size_t i = 0; i < tasks.size(); ++i)
+        putInPlace(tasks[i].VecSubTask, positions[i]);
     return tasks;
 }
 
