@@ -237,6 +237,16 @@ SchedOrdDatabase::OpenResult SchedOrdDatabase::openFile(const QString& filePath)
         return result;
     }
     sqlite3_extended_result_codes(m_db, 1);
+    // The engine copies the journal back when idle (checkpoint()); copying it inside whichever
+    // commit happens to fill it is only the backstop for an engine that never idles. This hook
+    // replaces SQLite's own automatic checkpoint.
+    sqlite3_wal_hook(m_db, [](void* self, sqlite3* db, const char* name, int pages) {
+        constexpr int kBackstopPages = 16384;
+        static_cast<SchedOrdDatabase*>(self)->m_journalPages = pages;
+        if (pages >= kBackstopPages)
+            sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+        return SQLITE_OK;
+    }, this);
     // Each account's engine has its own connection to the file: a writer waits for another.
     sqlite3_busy_timeout(m_db, 5000);
 
@@ -255,6 +265,7 @@ SchedOrdDatabase::OpenResult SchedOrdDatabase::openFile(const QString& filePath)
                              .arg(SchemaVersion);
         return result;
     }
+    m_sync = Sync::Durable;
     if (!exec("PRAGMA journal_mode=WAL") || !exec("PRAGMA synchronous=FULL") || !upgradeFrom(version)
         || !prepareAll()) {
         result.status = OpenStatus::Failed;
@@ -430,9 +441,25 @@ bool SchedOrdDatabase::fail(const char* what)
     return false;
 }
 
-bool SchedOrdDatabase::begin()
+bool SchedOrdDatabase::begin(Sync sync)
 {
+    if (sync != m_sync) {
+        if (!exec(sync == Sync::Durable ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL"))
+            return false;
+        m_sync = sync;
+    }
     return exec("BEGIN IMMEDIATE");
+}
+
+bool SchedOrdDatabase::checkpoint()
+{
+    int journal = 0;
+    int copied = 0;
+    if (sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_PASSIVE, &journal, &copied) != SQLITE_OK)
+        return fail("checkpoint");
+    // The journal restarts from its beginning once everything in it was copied.
+    m_journalPages = copied == journal ? 0 : journal;
+    return true;
 }
 
 bool SchedOrdDatabase::commit()

@@ -64,8 +64,18 @@ public:
     bool isOpen() const { return m_db != nullptr; }
     QString lastError() const { return m_lastError; }
 
-    bool begin();
+    // How a transaction's commit reaches the disk. Durable: synced before commit() returns (what
+    // precedes an order leaving, and the trader's own operations). Ordered: in the journal before
+    // commit() returns, so a crash of the process loses nothing, and synced with the next durable
+    // commit or checkpoint; only a power cut in between can lose it.
+    enum class Sync { Durable, Ordered };
+    bool begin(Sync sync = Sync::Durable);
     bool commit();
+    // Copies the journal back into the file; the engine does it when it is idle rather than
+    // inside the commit that happens to fill the journal.
+    bool checkpoint();
+    // Pages in the journal after the last commit (0 right after a checkpoint).
+    int journalPages() const { return m_journalPages; }
     void rollback();
 
     // Inserts or replaces the main task and all of its sub-tasks (in VecSubTask order).
@@ -124,6 +134,8 @@ private:
     static VELMSCHEDORDAPI::SchedOrdSubTaskField subTaskFrom(const Statement& row);
 
     sqlite3* m_db = nullptr;
+    Sync m_sync = Sync::Durable;
+    int m_journalPages = 0;
     std::vector<std::unique_ptr<Statement>> m_statements;
     QString m_lastError;
 };

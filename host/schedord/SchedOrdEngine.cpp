@@ -202,7 +202,8 @@ bool SchedOrdEngine::markDueSlice()
 
 void SchedOrdEngine::commitSlice(const SchedOrdOutbox::Checkpoint& checkpoint, int64_t now)
 {
-    if (m_storage->commit(m_outbox.pending(), checkpoint.pending, m_store, now)) {
+    // Its orders were marked durably before they left: the results need not wait for the disk.
+    if (m_storage->commit(m_outbox.pending(), checkpoint.pending, m_store, now, SchedOrdDatabase::Sync::Ordered)) {
         m_sliceStoreFailing = false;
         return;
     }
@@ -379,6 +380,9 @@ void SchedOrdEngine::letWaitingOperationsIn(std::unique_lock<std::mutex>& lock)
 void SchedOrdEngine::sleepUntilWoken(std::unique_lock<std::mutex>& lock)
 {
     const int64_t deadline = m_store.nextDueTime();
+    // Idle with nothing due within a second: the time to copy the journal back into the file.
+    if (m_storage && deadline - m_clock->now() > SchedOrdClock::TicksPerSecond)
+        m_storage->checkpointIfGrown();
     // Held locally: a test may swap the clock while the thread waits on this one.
     const std::shared_ptr<SchedOrdClock> clock = m_clock;
     lock.unlock();

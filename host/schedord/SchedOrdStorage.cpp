@@ -211,10 +211,10 @@ bool SchedOrdStorage::markSending(const std::vector<SchedOrdStore::SubTaskRef>& 
 }
 
 bool SchedOrdStorage::commit(const std::vector<SchedOrdOutbox::Notification>& pending, size_t from,
-                             const SchedOrdStore& store, int64_t now)
+                             const SchedOrdStore& store, int64_t now, SchedOrdDatabase::Sync sync)
 {
     const SimBroker::Cursor brokerCursor = m_brokerCursor;
-    bool ok = m_db.begin();
+    bool ok = m_db.begin(sync);
     for (size_t i = from; ok && i < pending.size(); ++i)
         ok = writeNotification(pending[i], store, now);
     if (ok && m_broker.changesSince(m_brokerCursor, m_brokerChanges))
@@ -234,6 +234,13 @@ bool SchedOrdStorage::commit(const std::vector<SchedOrdOutbox::Notification>& pe
     m_marked.clear();
     m_idsChanged = false;
     return true;
+}
+
+void SchedOrdStorage::checkpointIfGrown()
+{
+    constexpr int kJournalPagesWorthCopying = 1000;
+    if (m_db.journalPages() > kJournalPagesWorthCopying)
+        m_db.checkpoint();
 }
 
 bool SchedOrdStorage::writeNotification(const SchedOrdOutbox::Notification& notification, const SchedOrdStore& store,

@@ -40,7 +40,9 @@ public:
     // One transaction: what pending[from..] announces, the broker's changes, the ids, and the
     // marks of this slice cleared. False: rolled back.
     bool commit(const std::vector<SchedOrdOutbox::Notification>& pending, size_t from, const SchedOrdStore& store,
-                int64_t now);
+                int64_t now, SchedOrdDatabase::Sync sync = SchedOrdDatabase::Sync::Durable);
+    // Copies the journal back into the file once it holds more than a few megabytes.
+    void checkpointIfGrown();
     // After a failed commit: the tasks that pending[from..] names, as last committed.
     void restoreCommitted(const std::vector<SchedOrdOutbox::Notification>& pending, size_t from, SchedOrdStore& store);
 
