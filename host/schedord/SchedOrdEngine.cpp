@@ -5,6 +5,8 @@
 #include "SimBroker.h"
 #include "Util.h"
 
+#include <algorithm>
+
 using namespace VELMSCHEDORDAPI;
 
 namespace {
@@ -142,6 +144,8 @@ void SchedOrdEngine::runPass(std::unique_lock<std::mutex>& lock)
             emitPending(lock);
         letWaitingOperationsIn(lock);
     }
+    if (!m_markedAhead.empty())
+        releaseUnfiredMarks(m_clock->now());
 }
 
 bool SchedOrdEngine::runSlice(int64_t now)
@@ -168,8 +172,9 @@ bool SchedOrdEngine::fireDue(int64_t now)
     if (m_dueSlice.empty())
         return false;
     // At most once: an order leaves only once its sub-task is marked on disk.
-    const bool marked = markDueSlice();
+    const bool marked = markDueSlice(now);
     for (const SchedOrdStore::SubTaskRef& ref : m_dueSlice) {
+        settleMark(ref.subTask->SubTaskID);
         if (marked) {
             const int restingOrderId = m_sender.fire(*ref.subTask, now);
             if (restingOrderId != 0)
@@ -195,9 +200,46 @@ void SchedOrdEngine::takeDueSlice(int64_t now)
         m_dueSlice.push_back(ref);
 }
 
-bool SchedOrdEngine::markDueSlice()
+bool SchedOrdEngine::markDueSlice(int64_t now)
 {
-    return !m_storage || m_storage->markSending(m_dueSlice);
+    if (!m_storage)
+        return true;
+    m_toMark.clear();
+    for (const SchedOrdStore::SubTaskRef& ref : m_dueSlice) {
+        if (!m_markedAhead.count(ref.subTask->SubTaskID))
+            m_toMark.push_back(ref);
+    }
+    if (m_toMark.empty())
+        return true;
+    // Whatever else is due now is marked in the same commit.
+    const size_t slice = m_toMark.size();
+    m_store.peekDue(now, MarkAhead, m_toMark);
+    m_toMark.erase(std::remove_if(m_toMark.begin() + static_cast<std::ptrdiff_t>(slice), m_toMark.end(),
+                                  [this](const SchedOrdStore::SubTaskRef& ref) {
+                                      return m_markedAhead.count(ref.subTask->SubTaskID) > 0;
+                                  }),
+                   m_toMark.end());
+    if (!m_storage->markSending(m_toMark))
+        return false;
+    for (const SchedOrdStore::SubTaskRef& ref : m_toMark)
+        m_markedAhead.insert(ref.subTask->SubTaskID);
+    return true;
+}
+
+void SchedOrdEngine::settleMark(int subTaskId)
+{
+    if (m_markedAhead.erase(subTaskId) > 0)
+        m_storage->settle(subTaskId);
+}
+
+// Sub-tasks marked ahead that a pause, a delete or a modification took out of the burst never
+// left: their marks go, or a restart would take them for orders of unknown fate.
+void SchedOrdEngine::releaseUnfiredMarks(int64_t now)
+{
+    for (const int subTaskId : m_markedAhead)
+        m_storage->settle(subTaskId);
+    m_markedAhead.clear();
+    m_storage->commit(m_outbox.pending(), m_outbox.pending().size(), m_store, now, SchedOrdDatabase::Sync::Ordered);
 }
 
 void SchedOrdEngine::commitSlice(const SchedOrdOutbox::Checkpoint& checkpoint, int64_t now)

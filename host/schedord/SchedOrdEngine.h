@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 class MarketSimulator;
@@ -39,6 +40,9 @@ public:
     // Bounds how long an operation waits for a burst; sub-tasks of one main task fired in the
     // same slice are reported together.
     static constexpr int SliceSize = 1000;
+    // How many sub-tasks due now are marked as being sent in one durable commit: a burst waits
+    // for the disk once, not once per slice.
+    static constexpr int MarkAhead = 20000;
 
     SchedOrdEngine(int accountId, const SecurityCatalogue& catalogue, MarketSimulator& market, SimBroker& broker, Emitter emitter);
     ~SchedOrdEngine();
@@ -129,7 +133,9 @@ private:
     bool commitOperation(const SchedOrdOutbox::Checkpoint& checkpoint, int64_t now, QString& failure);
     void reportStorageFailure(const QString& message);
     void takeDueSlice(int64_t now);
-    bool markDueSlice();
+    bool markDueSlice(int64_t now);
+    void settleMark(int subTaskId);
+    void releaseUnfiredMarks(int64_t now);
     void commitSlice(const SchedOrdOutbox::Checkpoint& checkpoint, int64_t now);
     void run();
     void runPass(std::unique_lock<std::mutex>& lock);
@@ -155,6 +161,8 @@ private:
     StorageFailureHandler m_storageFailed;      // set before the first operation
     bool m_sliceStoreFailing = false;           // told once per run of failing slices
     std::vector<SchedOrdStore::SubTaskRef> m_dueSlice;
+    std::vector<SchedOrdStore::SubTaskRef> m_toMark;
+    std::unordered_set<int> m_markedAhead;      // marked durably, not fired yet
     SimBroker& m_broker;
     SchedOrdOrderSender m_sender;
     Emitter m_emit;

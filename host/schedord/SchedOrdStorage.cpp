@@ -203,11 +203,7 @@ bool SchedOrdStorage::markSending(const std::vector<SchedOrdStore::SubTaskRef>& 
             return false;
         }
     }
-    if (!m_db.commit())
-        return false;
-    for (const SchedOrdStore::SubTaskRef& ref : refs)
-        m_marked.push_back(ref.subTask->SubTaskID);
-    return true;
+    return m_db.commit();
 }
 
 bool SchedOrdStorage::commit(const std::vector<SchedOrdOutbox::Notification>& pending, size_t from,

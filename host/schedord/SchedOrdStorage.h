@@ -37,6 +37,9 @@ public:
     void setNextIds(int nextMainTaskId, int nextSubTaskId);
     // Marks the sub-tasks as being sent, durably. False: none is marked.
     bool markSending(const std::vector<SchedOrdStore::SubTaskRef>& refs);
+    // The marked sub-task has its result (or will not be sent after all): its mark goes with the
+    // next commit.
+    void settle(int subTaskId) { m_marked.push_back(subTaskId); }
     // One transaction: what pending[from..] announces, the broker's changes, the ids, and the
     // marks of this slice cleared. False: rolled back.
     bool commit(const std::vector<SchedOrdOutbox::Notification>& pending, size_t from, const SchedOrdStore& store,

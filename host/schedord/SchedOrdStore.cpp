@@ -178,6 +178,15 @@ bool SchedOrdStore::takeDue(int64_t now, SubTaskRef& out)
     return false;
 }
 
+void SchedOrdStore::peekDue(int64_t now, size_t maxCount, std::vector<SubTaskRef>& out)
+{
+    SubTaskRef ref;
+    for (auto it = m_due.begin(); it != m_due.end() && it->time <= now && out.size() < maxCount; ++it) {
+        if (resolve(it->slot, ref) && ref.mainTask->MainTaskStatus == MainTaskStatus::Running && isWaiting(*ref.subTask))
+            out.push_back(ref);
+    }
+}
+
 void SchedOrdStore::settleTrigger(SchedOrdTaskField& mainTask)
 {
     const auto fired = std::count_if(mainTask.VecSubTask.begin(), mainTask.VecSubTask.end(), [](const SchedOrdSubTaskField& s) {

@@ -47,6 +47,9 @@ public:
     int64_t nextDueTime() const;
     // Takes the earliest waiting sub-task due at or before `now` out of the index.
     bool takeDue(int64_t now, SubTaskRef& out);
+    // The waiting sub-tasks due at or before `now`, earliest first, at most `maxCount`; they stay
+    // in the index.
+    void peekDue(int64_t now, size_t maxCount, std::vector<SubTaskRef>& out);
     // After some of its sub-tasks fired: partially or all triggered, all done when all fired.
     static void settleTrigger(VELMSCHEDORDAPI::SchedOrdTaskField& mainTask);
 
