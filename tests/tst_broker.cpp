@@ -116,6 +116,30 @@ private slots:
         broker.announceChanges(broker.takeChanges());
         QCOMPARE(QVector<int>({accountSpy.count(), ordersSpy.count()}), QVector<int>(2, laterTrade ? 1 : 0));
     }
+
+    // Accepted, filled and rejected alike: heard once each, already booked, and trades of a resting
+    // order later are not new orders.
+    void observerHearsEachPlacedOrderOnce()
+    {
+        SimBroker broker(1);
+        broker.setAvailableFunds(1e5);
+        QStringList heard;
+        broker.setPlacedOrderObserver([&](const SimOrder& order) {
+            SimOrder booked;
+            const bool found = broker.findOrderByClientRef(order.ClientOrderRef, &booked);
+            heard.append(QStringLiteral("%1 %2 %3").arg(order.ClientOrderRef).arg(order.Status).arg(found && booked.Status == order.Status));
+        });
+        SimOrderRequest resting = request('0', 10.30, 300);
+        SimOrderRequest filled = request('0', 10.36, 100);
+        filled.ClientOrderRef = QStringLiteral("1-1-3");
+        SimOrderRequest rejected = request('1', 10.40, 500);   // holds only the 100 just bought
+        rejected.ClientOrderRef = QStringLiteral("1-1-4");
+        broker.placeOrder(resting, book(), 7);
+        broker.placeOrder(filled, book(), 7);
+        broker.placeOrder(rejected, book(), 7);
+        broker.matchResting(kKey, book(1000.0, 1029), 8);
+        QCOMPARE(heard, QStringList({"1-1-2 0 1", "1-1-3 2 1", "1-1-4 3 1"}));
+    }
 };
 
 QTEST_GUILESS_MAIN(BrokerTest)

@@ -40,6 +40,11 @@ SimBroker::SimBroker(int apiType, QObject* parent)
 {
 }
 
+void SimBroker::setPlacedOrderObserver(PlacedOrderObserver observer)
+{
+    m_placedOrderObserver = std::move(observer);
+}
+
 double SimBroker::availableFunds() const
 {
     std::lock_guard<std::mutex> guard(m_mutex);
@@ -147,6 +152,8 @@ SimOrder SimBroker::placeOrder(const SimOrderRequest& request, const Lev1MarketD
             ++m_accountRevision;
         }
     }
+    if (m_placedOrderObserver)
+        m_placedOrderObserver(order);
     return order;
 }
 

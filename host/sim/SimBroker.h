@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -114,6 +115,12 @@ public:
 
     explicit SimBroker(int apiType, QObject* parent = nullptr);
 
+    // Hears of every order placeOrder books or rejects, at once, on the placing thread and outside
+    // the broker's lock, once the order is booked (a crash test counts what reached the broker even
+    // when the engine slice that placed it is never stored). Set it before any order is placed.
+    using PlacedOrderObserver = std::function<void(const SimOrder&)>;
+    void setPlacedOrderObserver(PlacedOrderObserver observer);
+
     double availableFunds() const;
     void setAvailableFunds(double funds);
     double creditLine() const;                  // financed-buy line of a credit account
@@ -169,6 +176,7 @@ private:
     void recordShortSale(const QString& securityKey, double price, int volume);
 
     int m_apiType;
+    PlacedOrderObserver m_placedOrderObserver;
     mutable std::mutex m_mutex;
     double m_funds = 0.0;
     double m_creditLine = 0.0;
