@@ -44,7 +44,6 @@ private slots:
         QTest::newRow("no price") << 1 << request('0', 0.0, 100) << 'F' << 1e6 << "委托价格无效";
         QTest::newRow("sell more than held") << 1 << request('1', 10.40, 200) << 'P' << 100.0 << "可用持仓不足";
         QTest::newRow("sell an odd lot") << 1 << request('1', 10.40, 50) << 'P' << 150.0 << "";
-        QTest::newRow("stock account, financed buy") << 1 << request('i', 10.30, 100) << 'L' << 1e6 << "账户不支持该委托方向";
         QTest::newRow("financed buy uses the line") << 2 << request('i', 10.30, 100) << 'L' << 1029.0 << "可用融资额度不足";
         QTest::newRow("financed buy within the line") << 2 << request('i', 10.30, 100) << 'L' << 1030.0 << "";
         QTest::newRow("buy to cover uses funds") << 2 << request('l', 10.30, 100) << 'F' << 1029.0 << "可用资金不足";

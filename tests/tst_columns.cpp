@@ -103,7 +103,6 @@ private slots:
             });
         };
         row("main 1 id", "main", 1, "#12", 12);
-        row("main 2 name", "main", 2, "篮子_2026", QStringLiteral("篮子_2026"));
         row("main 3 direction", "main", 3, "买入", int('0'));
         row("main 3 several directions", "main", 3, "多方向", 0, direction(0));
         row("main 3 credit short sell", "main", 3, "融券卖出", int('j'), direction('j'), true);
@@ -114,13 +113,8 @@ private slots:
         row("main 7 trigger (2/5)", "main", 7, "部分触发(2/5)", int('2'));
         row("main 7 none of 3 fired", "main", 7, "未触发(0/3)", int('1'), untriggered(3));
         row("main 7 no sub-tasks", "main", 7, "未触发(0/0)", int('1'), untriggered(0));
-        row("main 8 created", "main", 8, "08:59:01", QStringLiteral("08:59:01"));
-        row("main 10 operation", "main", 10, "", QVariant());
         row("main 5 undefined", "main", 5, "", QVariant());
-        row("main 99 unknown", "main", 99, "", QVariant());
-        row("sub 1 main id", "sub", 1, "#12", 12);
         row("sub 2 code", "sub", 2, "600000", QStringLiteral("600000"));
-        row("sub 3 name", "sub", 3, "浦发银行", QStringLiteral("浦发银行"));
         row("sub 4 direction", "sub", 4, "卖出", int('1'));
         row("sub 4 credit financed buy", "sub", 4, "融资买入", int('i'), direction('i'), true);
         row("sub 4 credit collateral sell", "sub", 4, "担保品卖出", int('1'), direction('1'), true);
@@ -128,14 +122,11 @@ private slots:
         row("sub 7 status", "sub", 7, "已完成", int('4'));
         row("sub 8 trigger", "sub", 8, "已触发(废单)", int('4'));
         row("sub 9 target", "sub", 9, "1500", 1500);
-        row("sub 10 ordered", "sub", 10, "1400", 1400);
-        row("sub 11 traded", "sub", 11, "300", 300);
         row("sub 12 trigger time", "sub", 12, "14:56:30", QStringLiteral("14:56:30"));
         row("sub 12 not fired: a dash", "sub", 12, "-", QStringLiteral("-"),
             [](SchedOrdTaskField&, SchedOrdSubTaskField& s) { s.TriggerTime = at(0, 0, 0); });
         row("sub 13 error", "sub", 13, "可用持仓不足", QStringLiteral("可用持仓不足"));
         row("sub 14 order parameters", "sub", 14, "", QVariant());
-        row("sub 16 operation", "sub", 16, "", QVariant());
         row("sub 15 undefined", "sub", 15, "", QVariant());
     }
     void cells()

@@ -64,47 +64,6 @@ private slots:
         m_delegate->setColorColumn(kColorColumn);
     }
 
-    void buttonClicks_data()
-    {
-        QTest::addColumn<int>("eventType");
-        QTest::addColumn<int>("button");
-        QTest::addColumn<QPoint>("at");
-        QTest::addColumn<int>("expectedType");
-        const int release = QEvent::MouseButtonRelease;
-        QTest::newRow("left release on the first") << release << int(Qt::LeftButton) << QPoint(10, 10) << int(Velm_Space::Modify);
-        QTest::newRow("left release on the second") << release << int(Qt::LeftButton) << QPoint(60, 10) << int(Velm_Space::Delete);
-        QTest::newRow("last pixel of the second") << release << int(Qt::LeftButton) << QPoint(98, 10) << int(Velm_Space::Delete);
-        QTest::newRow("between the two") << release << int(Qt::LeftButton) << QPoint(49, 10) << 0;
-        QTest::newRow("right margin") << release << int(Qt::LeftButton) << QPoint(99, 10) << 0;
-        QTest::newRow("on the margin") << release << int(Qt::LeftButton) << QPoint(10, 0) << 0;
-        QTest::newRow("right release") << release << int(Qt::RightButton) << QPoint(10, 10) << 0;
-        QTest::newRow("left press") << int(QEvent::MouseButtonPress) << int(Qt::LeftButton) << QPoint(10, 10) << 0;
-        QTest::newRow("double-click") << int(QEvent::MouseButtonDblClick) << int(Qt::LeftButton) << QPoint(10, 10) << 0;
-    }
-    void buttonClicks()
-    {
-        QFETCH(int, eventType);
-        QFETCH(int, button);
-        QFETCH(QPoint, at);
-        QFETCH(int, expectedType);
-        m_delegate->setColumnButtons(kButtonColumn, kTwoButtons);
-        QSignalSpy clicked(m_delegate.get(), &MyItemDelegateSO::signalBtnClicked);
-        QSignalSpy toggled(m_delegate.get(), &MyItemDelegateSO::signalItemDelegateMouseReleaseCheckStateChanged);
-        const QModelIndex index = m_model->index(1, kButtonColumn);
-        QMouseEvent event = mouse(static_cast<QEvent::Type>(eventType), at, static_cast<Qt::MouseButton>(button));
-
-        // The buttons never consume the event.
-        QVERIFY(!send(&event, optionFor(QRect(0, 0, 100, 23)), index));
-        QCOMPARE(toggled.count(), 0);
-        if (expectedType == 0) {
-            QCOMPARE(clicked.count(), 0);
-            return;
-        }
-        QCOMPARE(clicked.count(), 1);
-        QCOMPARE(clicked.first().at(0).toModelIndex(), index);
-        QCOMPARE(clicked.first().at(1).value<TableBtnType>(), static_cast<TableBtnType>(expectedType));
-    }
-
     // `state` after the event: 2 toggled (one signal), 0 untouched (none). The last rows lack one condition of a toggle.
     void checkToggling_data()
     {
@@ -121,13 +80,10 @@ private slots:
         const QEvent::Type release = QEvent::MouseButtonRelease, key = QEvent::KeyPress;
         row("left release toggles", release, Qt::LeftButton, QPoint(20, 5), true, 2);
         row("left press is taken, no change", QEvent::MouseButtonPress, Qt::LeftButton, QPoint(20, 5), true, 0);
-        row("double-click is taken, no change", QEvent::MouseButtonDblClick, Qt::LeftButton, QPoint(20, 5), true, 0);
         row("right release ignored", release, Qt::RightButton, QPoint(20, 5), false, 0);
         row("release outside the cell", release, Qt::LeftButton, QPoint(20, 40), false, 0);
         row("space toggles", key, Qt::Key_Space, QPoint(), true, 2);
-        row("select toggles", key, Qt::Key_Select, QPoint(), true, 2);
         row("enter ignored", key, Qt::Key_Return, QPoint(), false, 0);
-        row("hover ignored", QEvent::MouseMove, Qt::NoButton, QPoint(20, 5), false, 0);
         row("not user-checkable", release, Qt::LeftButton, QPoint(5, 5), false, 0, UserCheckable);
         row("item disabled", release, Qt::LeftButton, QPoint(5, 5), false, 0, ItemEnabled);
         row("option disabled", release, Qt::LeftButton, QPoint(5, 5), false, 0, OptionEnabled);
@@ -168,20 +124,6 @@ private slots:
             QCOMPARE(index.data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
             QCOMPARE(toggled.count(), 2);
         }
-    }
-
-    void tristateCycles()
-    {
-        QStandardItem* item = m_model->item(0, kCheckColumn);
-        item->setFlags(item->flags() | Qt::ItemIsUserTristate);
-        const QModelIndex index = m_model->index(0, kCheckColumn);
-        QList<int> states;
-        for (int i = 0; i < 4; ++i) {
-            QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
-            QVERIFY(send(&space, optionFor(QRect(0, 0, 23, 23)), index));
-            states.append(index.data(Qt::CheckStateRole).toInt());
-        }
-        QCOMPARE(states, (QList<int>{1, 2, 0, 1}));
     }
 
     void paintedBackgrounds_data()

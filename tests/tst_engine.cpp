@@ -219,14 +219,10 @@ private slots:
         QTest::newRow("unknown security") << PriceCase{FullBook, '0', 1, '0', 0, 0, "无行情数据：600999.SH", '2', 1, true, 10.35, "600999.SH"};
         QTest::newRow("sell at limit-up") << PriceCase{FullBook, '1', 2, '0', 0, 0, up, '2', 1, true, 11.22};
         QTest::newRow("sell at limit-up, guard off") << PriceCase{FullBook, '1', 2, '0', 0, 0, "10.34", '5', 1, false, 11.22};
-        QTest::newRow("sell a tick below limit-up") << PriceCase{FullBook, '1', 2, '0', 0, 0, "10.34", '5', 1, true, 11.21};
         QTest::newRow("short sell at limit-up") << PriceCase{FullBook, 'j', 2, '0', 0, 0, up, '2', 2, true, 11.22};
-        QTest::newRow("sell to repay at limit-up, guard off") << PriceCase{FullBook, 'k', 2, '0', 0, 0, "10.34", '5', 2, false, 11.22};
         QTest::newRow("buy at limit-down") << PriceCase{FullBook, '0', 1, '0', 0, 0, down, '2', 1, true, 9.18};
-        QTest::newRow("financed buy at limit-down") << PriceCase{FullBook, 'i', 1, '0', 0, 0, down, '2', 2, true, 9.18};
         QTest::newRow("buy to cover at limit-down, guard off") << PriceCase{FullBook, 'l', 1, '0', 0, 0, "10.36", '5', 2, false, 9.18};
         QTest::newRow("buy at limit-up: not guarded") << PriceCase{FullBook, '0', 1, '0', 0, 0, "10.36", '5', 1, true, 11.22};
-        QTest::newRow("sell at limit-down: not guarded") << PriceCase{FullBook, '1', 2, '0', 0, 0, "10.34", '5', 1, true, 9.18};
         QTest::newRow("rejected: funds") << PriceCase{FullBook, '0', 1, '0', 0, 0, "可用资金不足", '4', 1, true, 10.35, kPufa, 100.0};
         QTest::newRow("rejected: short sell, stock account") << PriceCase{FullBook, 'j', 1, '0', 0, 0, "账户不支持该委托方向", '4'};
     }

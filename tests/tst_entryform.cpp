@@ -221,7 +221,6 @@ private slots:
         QTest::addColumn<Inquiry>("row");
         QTest::newRow("stock, Shanghai buy") << Inquiry{"600000.SH", false, -1, false, '0', '\0'};
         QTest::newRow("stock, Shenzhen sell") << Inquiry{"000001.SZ", true, -1, false, '1', '\0'};
-        QTest::newRow("collateral buy") << Inquiry{"600000.SH", false, 0, false, '0', '0'};
         QTest::newRow("financed buy") << Inquiry{"600000.SH", false, 1, false, 'i', '0'};
         QTest::newRow("collateral sell") << Inquiry{"000001.SZ", true, 0, true, '1', '0'};
         QTest::newRow("short sell, option off") << Inquiry{"600000.SH", true, 1, false, 'j', '1'};
@@ -267,7 +266,6 @@ private slots:
         QTest::addColumn<Request>("row");
         QTest::newRow("code and account string cut") << Request{"ABCDEFGHIJKL", 12.5, true, 3};
         QTest::newRow("no security selected") << Request{"A123456789", 12.5, false, 0};
-        QTest::newRow("no account string") << Request{QString(), 12.5, true, 0};
         QTest::newRow("account string of 3 characters") << Request{"A12", 12.5, true, 0};
         QTest::newRow("price 0") << Request{"A123456789", 0.0, true, 0};
         QTest::newRow("price NaN") << Request{"A123456789", qQNaN(), true, 0};

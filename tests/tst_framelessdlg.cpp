@@ -30,46 +30,15 @@ private slots:
     }
     void cleanup() { FramelessFloatDlg::setContentFactory(Subwin_FramelessFloatDlg, nullptr); VelmTest::removeAllAccounts(); }
 
-    void contentFromTheRegisteredFactory_data()
+    // The registered factory makes the content; it goes with its dialog.
+    void contentFromTheRegisteredFactoryDiesWithTheDialog()
     {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<int>("accountId");
-        QTest::addColumn<QByteArray>("className");
-        QTest::newRow("module content") << 34 << kStockAccount << QByteArray("Velm_Space::SchedOrd_ModifySubTaskParamWidStpStock");
-        QTest::newRow("type without a factory") << 33 << kStockAccount << QByteArray();
-    }
-    void contentFromTheRegisteredFactory()
-    {
-        QFETCH(int, type);
-        QFETCH(int, accountId);
-        QFETCH(QByteArray, className);
-        auto* dialog = new FramelessFloatDlg(accountId, static_cast<Subwin_Type>(type), kFrameless, nullptr);
-        QCOMPARE(int(dialog->subwinType()), type);
+        auto* dialog = new FramelessFloatDlg(kStockAccount, Subwin_FramelessFloatDlg, kFrameless, nullptr);
         QPointer<ISubModuleDlg> content = dialog->content();
-        QCOMPARE(content ? QByteArray(content->metaObject()->className()) : QByteArray(), className);
+        QCOMPARE(content ? QByteArray(content->metaObject()->className()) : QByteArray(),
+                 QByteArray("Velm_Space::SchedOrd_ModifySubTaskParamWidStpStock"));
         delete dialog;
         QVERIFY(!content);
-    }
-
-    void modalRunEndsOnTheContentsSignals_data()
-    {
-        QTest::addColumn<bool>("ok");
-        QTest::newRow("ok") << true;
-        QTest::newRow("cancel") << false;
-    }
-    void modalRunEndsOnTheContentsSignals()
-    {
-        QFETCH(bool, ok);
-        FramelessFloatDlg dialog(kStockAccount, Subwin_FramelessFloatDlg, kFrameless, nullptr);
-        ISubModuleDlg* content = dialog.content();
-        QVERIFY(content);
-        bool modal = false;
-        QTimer::singleShot(0, content, [&] {
-            modal = QTest::qWaitFor([&] { return QApplication::activeModalWidget() == &dialog; }, 2000);
-            ok ? emit content->signal_pushbutton_ok() : emit content->signal_pushbutton_cancel();
-        });
-        QCOMPARE(dialog.exec(), ok ? int(QDialog::Accepted) : int(QDialog::Rejected));
-        QVERIFY(modal && !dialog.isVisible());
     }
 
     // The client's zoom reaches the dialog's content; the dialog bears the content's title.

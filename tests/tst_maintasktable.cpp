@@ -99,7 +99,6 @@ private slots:
         QTest::addColumn<QString>("started");
         QTest::newRow("nothing checked") << QList<int>{} << "111";
         QTest::newRow("first and last") << QList<int>{0, 2} << "212";
-        QTest::newRow("all") << QList<int>{0, 1, 2} << "222";
     }
     void startAndPauseTheCheckedTasks()
     {
@@ -134,7 +133,6 @@ private slots:
         QTest::newRow("paused, confirmed") << false << QList<int>{0, 2} << '3' << true << plain;
         QTest::newRow("row, not started") << true << QList<int>{2} << '1' << true
                                           << QStringLiteral("是否确认删除该任务（#%1_茅台）？\n ");
-        QTest::newRow("row, running, declined") << true << QList<int>{2} << '2' << false << oneRunning;
         QTest::newRow("row, running, confirmed") << true << QList<int>{2} << '2' << true << oneRunning;
     }
     void deleteAsksFirst()

@@ -131,7 +131,6 @@ private slots:
         QTest::addColumn<bool>("autoStart");
         QTest::addColumn<QString>("message");
         QTest::newRow("code shorter than 5") << 504 << "6000.SH" << QTime(10, 1, 0) << false << false << "证券代码(6000)无效，请检查。\n";
-        QTest::newRow("midnight") << kStockAccount << "600000.SH" << QTime(0, 0, 0) << false << false << tooEarly;
         QTest::newRow("the current second") << kStockAccount << "600000.SH" << QTime(10, 0, 0) << false << false << tooEarly;
         QTest::newRow("midnight, past allowed") << kStockAccount << "600000.SH" << QTime(0, 0, 0) << true << false << QString();
         QTest::newRow("next second, auto-start on") << kStockAccount << "600036.SH" << QTime(10, 0, 1) << false << true << QString();

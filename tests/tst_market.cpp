@@ -32,7 +32,6 @@ private slots:
         QTest::newRow("ETF tick 0.001, off the grid") << "510050.SH" << 2.912 << 3.203 << 2.621 << false << 2.9126 << 2.913 << 2.912 << 2.914;
         QTest::newRow("B share, quote as given") << "200002.SZ" << 3.42 << 3.76 << 3.08 << true << 3.333 << 3.333 << 3.41 << 3.43;
         QTest::newRow("unknown key") << "600999.SH" << 0.0 << 0.0 << 0.0 << false << 5.0 << 5.0 << 0.0 << 0.0;
-        QTest::newRow("unknown key, quote") << "600999.SH" << 0.0 << 0.0 << 0.0 << true << 5.0 << 5.0 << 0.0 << 0.0;
     }
     void opensAtThePreviousCloseAndPins()
     {

@@ -101,23 +101,16 @@ private slots:
         const int64_t yesterday = SchedOrdTaskTime::fromLocalDateTime(day.year(), day.month(), day.day(), 10, 15, 30);
 
         QTest::newRow("-3 ticks") << Row{stock, shift(-3), Shown{{sign, "向下"}, {ticks, 3}}, nothing, none, false};
-        QTest::newRow("no float") << Row{stock, none, Shown{{sign, "向上"}, {ticks, 0}}, nothing, none, false};
         QTest::newRow("2.7 ticks open as 2") << Row{stock, shift(2.7), Shown{{sign, "向上"}, {ticks, 2}}, nothing, shift(2), true};
         QTest::newRow("sell, -0.5 percent") << Row{stock, A([](F& s) { s.Direction = '1'; s.PriceFloatType = '1'; s.PriceFloatValue = -0.5; }),
             Shown{{"pushButton_SO_MST_SellFloat_PN", "向下"}, {"pushButton_SO_MST_SellFloat_Unit", "%"},
                   {"doubleSpinBox_SO_MST_SellFloat_Percentage", 0.5}, {"!spinBox_SO_MST_SellFloat_Tick", true}}, nothing, none, false};
         QTest::newRow("13 has no gear, writes 0") << Row{stock, type(13), Shown{{gear, -1}}, nothing, type(0), true};
         QTest::newRow("12 opens gear 15") << Row{stock, type(12), Shown{{gear, 15}, {"!widget_SO_MST_BuyCustomPrice", false}, {"!widget_SO_MST_BuyFloat", true}}, nothing, none, false};
-        QTest::newRow("sell, 3 opens gear 21") << Row{stock, A([](F& s) { s.Direction = '1'; s.PriceType = 3; }),
-            Shown{{"comboBox_SO_MST_SellPriceGear", 21}, {"!widget_SO_MST_SellCustomPrice", false}}, nothing, none, false};
-        QTest::newRow("only the time") << Row{stock, none, Shown{{"timeEdit_SO_MST_ScheduledTime", QTime(10, 15, 30)}},
-            set("timeEdit_SO_MST_ScheduledTime", QTime(10, 15, 31)), A([](F& s) { s.StartTime = today(10, 15, 31); }), true};
         QTest::newRow("made yesterday, written for today") << Row{stock, A([=](F& s) { s.StartTime = yesterday; }), Shown{}, nothing, A([](F& s) { s.StartTime = today(10, 15, 30); }), true};
         QTest::newRow("custom price") << Row{stock, type(12), Shown{}, set("doubleSpinBox_SO_MST_BuyCustomPrice", 10.58), A([](F& s) { s.OrderPrice = 10.58; }), true};
         QTest::newRow("sign") << Row{stock, shift(2), Shown{}, click(sign), shift(-2), true};
-        QTest::newRow("volume") << Row{stock, none, Shown{}, set("spinBox_SO_MST_VolumeOriginal", 301), A([](F& s) { s.TargetVolume = 301; }), true};
         QTest::newRow("limit-up") << Row{stock, none, Shown{}, click("checkBox_SO_MST_UpperLimit"), A([](F& s) { s.NoSellAtLimitUp = false; }), true};
-        QTest::newRow("limit-down") << Row{stock, none, Shown{}, click("checkBox_SO_MST_LowerLimit"), A([](F& s) { s.NoBuyAtLimitDown = true; }), true};
         QTest::newRow("unit") << Row{stock, none, Shown{}, Edit([](QWidget* d) {
             find<QPushButton>(d, "pushButton_SO_MST_BuyFloat_Unit")->click();
             find<QDoubleSpinBox>(d, "doubleSpinBox_SO_MST_BuyFloat_Percentage")->setValue(2.25);
@@ -133,7 +126,6 @@ private slots:
         QTest::newRow("credit i to 担保品买入") << Row{credit, dir('i'), Shown{}, kind(buyKind, 1), dir('0'), true};
         QTest::newRow("credit 1 to 融券卖出") << Row{credit, dir('1'), Shown{{sellKind, "担保品卖出"}}, kind(sellKind, 5), dir('j'), true};
         QTest::newRow("credit l written back as 0") << Row{credit, dir('l'), Shown{{buyKind, "担保品买入"}}, nothing, dir('0'), true};
-        QTest::newRow("credit k written back as 1") << Row{credit, dir('k'), Shown{{sellKind, "担保品卖出"}}, nothing, dir('1'), true};
     }
     void confirmedCopy()
     {

@@ -94,12 +94,10 @@ private slots:
         QTest::addColumn<ModifyClick>("r");
         const QString sent = QStringLiteral("该子任务已触发过，无法修改参数");
         QTest::newRow("sent") << ModifyClick{SubTriggerStatus::Sent, "600000.SH", true, sent};
-        QTest::newRow("filled") << ModifyClick{SubTriggerStatus::Filled, "600000.SH", true, sent};
         QTest::newRow("sent, unknown security") << ModifyClick{SubTriggerStatus::Sent, "abc001.SH", true, sent};
         QTest::newRow("unknown security") << ModifyClick{SubTriggerStatus::NotTriggered, "abc001.SH", true, "该子任务的证券信息获取失败，无法修改参数"};
         QTest::newRow("no dialog content") << ModifyClick{SubTriggerStatus::NotTriggered, "600000.SH", false, "修改对话框加载失败，无法修改参数"};
         QTest::newRow("not triggered opens") << ModifyClick{SubTriggerStatus::NotTriggered, "600000.SH", true, {}};
-        QTest::newRow("failed opens") << ModifyClick{SubTriggerStatus::Failed, "600000.SH", true, {}};
         QTest::newRow("rejected opens") << ModifyClick{SubTriggerStatus::Rejected, "600000.SH", true, {}};
     }
     void modifyButton()

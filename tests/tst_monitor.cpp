@@ -87,24 +87,6 @@ private slots:
         QVERIFY(!tabs->isAncestorOf(monitor->findChild<SchedOrd_TableMainTaskWid*>()));
     }
 
-    void operationLogIsRestoredOnce()
-    {
-        const int64_t start = VELMSCHEDORDAPI::SchedOrdTaskTime::fromClockTime(9, 30, 0);
-        VelmTest::addMainTask(*m_service, QStringLiteral("甲"), QStringLiteral("600000.SH"), 1, start);
-        VelmTest::addMainTask(*m_service, QStringLiteral("乙"), QStringLiteral("000001.SZ"), 1, start);
-        m_service->waitForEngineIdle();
-        const QStringList stored = m_service->operationLog();
-        QVERIFY(stored.size() >= 2);
-
-        // The lines logged before the page existed reach its log exactly once, in order.
-        auto monitor = open();
-        auto* log = monitor->findChild<OperationLogWid*>();
-        m_service->waitForEngineIdle();
-        QTRY_COMPARE(log->lines(), stored);
-        QCoreApplication::processEvents();
-        QCOMPARE(log->lines(), stored);
-    }
-
     void tablesReadableWhileTheyGo()
     {
         const int64_t start = VELMSCHEDORDAPI::SchedOrdTaskTime::fromClockTime(9, 30, 0);

@@ -96,7 +96,6 @@ private slots:
         QTest::addColumn<QStringList>("codes");
         QTest::newRow("empty text") << -1 << "" << QStringList{"600000", "000001", "600036", "600519", "600519", "abc001"};
         QTest::newRow("prefix 6") << -1 << "6" << QStringList{"600000", "600036", "600519", "600519"};
-        QTest::newRow("prefix 6000") << -1 << "6000" << QStringList{"600000", "600036"};
         QTest::newRow("same case") << -1 << "abc" << QStringList{"abc001"};
         QTest::newRow("with a main task") << 0 << "6" << QStringList{"600000", "600036"};
         QTest::newRow("main task, no match") << 1 << "000" << QStringList{};

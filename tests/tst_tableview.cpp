@@ -62,7 +62,6 @@ private slots:
         QTest::addColumn<int>("lastRow");
         QTest::addColumn<bool>("editable"); // an editable view keeps Qt's whole-viewport repaint
         QTest::newRow("one row") << 3 << 3 << false;
-        QTest::newRow("three rows") << 2 << 4 << false;
         QTest::newRow("rows reaching past the bottom") << 8 << 150 << false;
         QTest::newRow("rows below the viewport") << 120 << 130 << false;
         QTest::newRow("editable view") << 3 << 3 << true;
@@ -119,7 +118,6 @@ private slots:
         const QString longText = QStringLiteral("无有效自定价，委托价格超出涨跌停范围");
         QTest::newRow("cut off") << longText << QString() << longText;
         QTest::newRow("fits") << QStringLiteral("已报") << QString() << QString();
-        QTest::newRow("empty") << QString() << QString() << QString();
         QTest::newRow("the model's own tip") << longText << QStringLiteral("说明") << QStringLiteral("说明");
     }
     void elidedCellShowsItsTextAsToolTip()

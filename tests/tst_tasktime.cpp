@@ -45,19 +45,6 @@ private slots:
         QCOMPARE(SchedOrdTaskTime::toText(ticks + SchedOrdTaskTime::TicksPerSecond), time.addSecs(1).toString("hh:mm:ss"));
     }
 
-    void clockIsSetAndRestored()
-    {
-        const QDateTime fixed(QDate(2026, 3, 29), QTime(3, 15, 42, 250));
-        SchedOrdTaskTime::setClock([fixed] { return fixed; });
-        QCOMPARE(SchedOrdTaskTime::currentDateTime(), fixed);
-        QCOMPARE(SchedOrdTaskTime::now(), fixed.toMSecsSinceEpoch() * 10000);
-        QCOMPARE(SchedOrdTaskTime::currentSecond(), (fixed.toMSecsSinceEpoch() - 250) * 10000);
-        SchedOrdTaskTime::setClock({});
-        const QDateTime before = QDateTime::currentDateTime();
-        const QDateTime now = SchedOrdTaskTime::currentDateTime();
-        QVERIFY(now >= before && now <= QDateTime::currentDateTime());
-    }
-
     // Gear -1: the price type has no gear; gear -1 and unknown gears map onto the last price.
     void gearMapsOntoPriceType_data()
     {

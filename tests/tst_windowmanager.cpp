@@ -44,24 +44,6 @@ private slots:
         QCOMPARE(gWM->popups().first().text, QStringLiteral("5"));
         QCOMPARE(gWM->popups().last().text, QString::number(total - 1));
     }
-
-    void confirmationsTakeScriptedAnswersInOrder()
-    {
-        gWM->setDefaultConfirmAnswer(false);
-        for (bool answer : {true, false, true})
-            gWM->queueConfirmAnswer(answer);
-        QList<bool> answers;
-        for (int i = 0; i < 5; ++i)
-            answers << gWM->popupMsgBoxConfirm(QStringLiteral("删除任务"), QStringLiteral("第%1次").arg(i), nullptr);
-        QCOMPARE(answers, (QList<bool>{true, false, true, false, false}));
-
-        QCOMPARE(gWM->popups().size(), 5);
-        const PopupRecord& third = gWM->popups().at(2);
-        QCOMPARE(third.kind, PopupRecord::Confirm);
-        QCOMPARE(third.title, QStringLiteral("删除任务"));
-        QCOMPARE(third.text, QStringLiteral("第2次"));
-        QCOMPARE(third.answer, true);
-    }
 };
 
 QTEST_MAIN(WindowManagerTest)

@@ -17,11 +17,6 @@ void ScriptedUserData::setQuote(const QString& securityKey, const Lev1MarketData
     m_scriptedQuotes.insert(securityKey, quote);
 }
 
-void ScriptedUserData::removeQuote(const QString& securityKey)
-{
-    m_scriptedQuotes.remove(securityKey);
-}
-
 QString ScriptedUserData::GetSecurityNameByKey(QString securityKey)
 {
     const auto it = m_extraSecurities.constFind(securityKey);

@@ -14,7 +14,6 @@ public:
 
     void addSecurity(const QString& securityKey, const SecurityInfo& info);
     void setQuote(const QString& securityKey, const Lev1MarketData& quote);
-    void removeQuote(const QString& securityKey);
 
     QString GetSecurityNameByKey(QString securityKey) override;
     bool GetSecurityInfoByKey(QString securityKey, SecurityInfo& info) override;
