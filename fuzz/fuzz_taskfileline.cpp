@@ -5,6 +5,7 @@
 // lines, and a passing line's sub-task holds only values the file format allows, converted as
 // Qt's own conversions would. (fuzz_taskfile reads whole files.)
 
+#include "FuzzEnvironment.h"
 #include "FuzzInvariants.h"
 #include "SchedOrdCodes.h"
 #include "SchedOrdSubTaskField.h"
@@ -112,6 +113,12 @@ void checkLine(int apiType, int lineNumber, const QString& line)
 }
 
 } // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    FuzzEnvironment::setUp();
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
