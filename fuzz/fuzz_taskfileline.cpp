@@ -126,9 +126,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int lineNumber = static_cast<int>(size % 1000) + 1;
     const QString asUtf8 = QString::fromUtf8(bytes);
     const QString asLocal = Util::GetLocalCodec()->toUnicode(bytes);
+    // Most inputs decode alike both ways (plain ASCII): parsing the same text twice finds nothing new.
+    const bool decodedAlike = asLocal == asUtf8;
     for (const int apiType : kApiTypes) {
         checkLine(apiType, lineNumber, asUtf8);
-        checkLine(apiType, lineNumber, asLocal);
+        if (!decodedAlike)
+            checkLine(apiType, lineNumber, asLocal);
     }
     return 0;
 }
