@@ -5,6 +5,7 @@
 // lines, and a passing line's sub-task holds only values the file format allows, converted as
 // Qt's own conversions would. (fuzz_taskfile reads whole files.)
 
+#include "FuzzEnvironment.h"
 #include "FuzzInvariants.h"
 #include "SchedOrdCodes.h"
 #include "SchedOrdSubTaskField.h"
@@ -113,15 +114,24 @@ void checkLine(int apiType, int lineNumber, const QString& line)
 
 } // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    FuzzEnvironment::setUp();
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<int>(size));
     const int lineNumber = static_cast<int>(size % 1000) + 1;
     const QString asUtf8 = QString::fromUtf8(bytes);
     const QString asLocal = Util::GetLocalCodec()->toUnicode(bytes);
+    // Most inputs decode alike both ways (plain ASCII): parsing the same text twice finds nothing new.
+    const bool decodedAlike = asLocal == asUtf8;
     for (const int apiType : kApiTypes) {
         checkLine(apiType, lineNumber, asUtf8);
-        checkLine(apiType, lineNumber, asLocal);
+        if (!decodedAlike)
+            checkLine(apiType, lineNumber, asLocal);
     }
     return 0;
 }

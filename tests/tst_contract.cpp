@@ -178,7 +178,7 @@ int main(int argc, char* argv[])
         result = QTest::qExec(&test, argc, argv);
     }
     if (!VelmTest::waitUntilOnlyThread(5000)) {
-        std::fprintf(stderr, "a thread outlived the test\n");
+        std::fprintf(stderr, "threads outlived the test: %s\n", qPrintable(VelmTest::otherThreadNames().join(QStringLiteral(", "))));
         return 1;
     }
     return result;

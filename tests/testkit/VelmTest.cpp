@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <unistd.h>
+
 namespace {
 
 QtMessageHandler previousHandler = nullptr;
@@ -89,6 +91,21 @@ bool waitUntilOnlyThread(int timeoutMs)
         QThread::msleep(1);
     }
     return true;
+}
+
+QStringList otherThreadNames()
+{
+    const QString self = QString::number(gettid());
+    QStringList names;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (task == self)
+            continue;
+        QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
+        const QString name = comm.open(QIODevice::ReadOnly) ? QString::fromUtf8(comm.readAll()).trimmed() : QString();
+        names.append(task + QLatin1Char(' ') + name);
+    }
+    return names;
 }
 
 } // namespace VelmTest
