@@ -181,7 +181,7 @@ bool FixBrokerRoute::start(QString* whyNot)
 {
     if (m_session)
         return true;
-    *whyNot = m_settings.problem();
+    *whyNot = m_settings.problem(FixSessionSettings::Role::Initiator);
     if (!whyNot->isEmpty())
         return false;
     try {

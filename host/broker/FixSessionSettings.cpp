@@ -16,11 +16,12 @@ std::string utf8(const QString& text)
 
 } // namespace
 
-QString FixSessionSettings::problem() const
+QString FixSessionSettings::problem(Role role) const
 {
     if (senderCompId.trimmed().isEmpty() || targetCompId.trimmed().isEmpty())
         return QStringLiteral("FIX会话缺少SenderCompID或TargetCompID");
-    if (port <= 0 || port > kMaxPort)
+    const int lowestPort = role == Role::Acceptor ? 0 : 1;
+    if (port < lowestPort || port > kMaxPort)
         return QStringLiteral("FIX会话端口无效：%1").arg(port);
     if (heartbeatSeconds <= 0)
         return QStringLiteral("FIX会话心跳间隔必须大于0秒");

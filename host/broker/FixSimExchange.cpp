@@ -1,6 +1,7 @@
 #include "FixSimExchange.h"
 
 #include "FixOrderMessages.h"
+#include "FixSocketAcceptor.h"
 #include "MarketSimulator.h"
 #include "SchedOrdClock.h"
 #include "SecurityCatalogue.h"
@@ -13,10 +14,8 @@
 #include <quickfix/FileStore.h>
 #include <quickfix/Session.h>
 #include <quickfix/SessionSettings.h>
-#include <quickfix/ThreadedSocketAcceptor.h>
 #include <quickfix/fix44/ExecutionReport.h>
 
-#include <atomic>
 #include <map>
 
 namespace {
@@ -281,7 +280,8 @@ private:
     long long m_lastExecId = 0;
 };
 
-// QuickFIX's side: callbacks on the acceptor's threads, orders passed to the exchange's thread.
+// QuickFIX's side. Its callbacks hand the orders on through the event loop, so that a report
+// never leaves from inside another order's handling.
 class FixSimExchange::Session final : public FIX::Application
 {
 public:
@@ -291,14 +291,16 @@ public:
         , m_settings(settings.toQuickFix(FixSessionSettings::Role::Acceptor))
         , m_storeFactory(m_settings)
         , m_logFactory(m_settings)
-        , m_acceptor(*this, m_storeFactory, m_settings, m_logFactory)
+        , m_acceptor(*this, m_storeFactory, m_logFactory)
     {
     }
 
-    ~Session() override { m_acceptor.stop(); }
-
-    void start() { m_acceptor.start(); }
+    bool start(const QString& address, int port, QString* whyNot)
+    {
+        return m_acceptor.start(m_settings, address, port, whyNot);
+    }
     void stop() { m_acceptor.stop(); }
+    int port() const { return m_acceptor.port(); }
     bool hasClient() const { return m_loggedOn > 0; }
 
     void onCreate(const FIX::SessionID&) override {}
@@ -352,8 +354,8 @@ private:
     FIX::SessionSettings m_settings;
     FIX::FileStoreFactory m_storeFactory;
     FIX::FileLogFactory m_logFactory;
-    FIX::ThreadedSocketAcceptor m_acceptor;
-    std::atomic<int> m_loggedOn{0};
+    FixSocketAcceptor m_acceptor;
+    int m_loggedOn = 0;
 };
 
 FixSimExchange::FixSimExchange(const FixSessionSettings& settings, SimBroker& broker, MarketSimulator& market,
@@ -375,20 +377,25 @@ bool FixSimExchange::start(QString* whyNot)
 {
     if (m_session)
         return true;
-    *whyNot = m_settings.problem();
+    *whyNot = m_settings.problem(FixSessionSettings::Role::Acceptor);
     if (!whyNot->isEmpty())
         return false;
+    QString problem;
     try {
         m_session = std::make_unique<Session>(*this, *m_book, m_settings);
-        m_session->start();
-        return true;
+        if (m_session->start(m_settings.host, m_settings.port, &problem))
+            return true;
     } catch (const FIX::ConfigError& error) {
-        *whyNot = QStringLiteral("模拟交易所无法启动：%1").arg(QString::fromStdString(error.detail));
-    } catch (const FIX::RuntimeError& error) {
-        *whyNot = QStringLiteral("模拟交易所无法启动：%1").arg(QString::fromStdString(error.detail));
+        problem = QString::fromStdString(error.detail);
     }
+    *whyNot = QStringLiteral("模拟交易所无法启动：%1").arg(problem);
     m_session.reset();
     return false;
+}
+
+int FixSimExchange::port() const
+{
+    return m_session ? m_session->port() : 0;
 }
 
 void FixSimExchange::stop()

@@ -15,10 +15,11 @@ class SimBroker;
 // market. NewOrderSingle gets execution reports (new, trades as they happen, reject with its
 // text); a resting order trades as later quotes cross it. OrderStatusRequest gets the order's
 // state, or, for a ClOrdID it never saw, an ExecutionReport with ExecType I, OrdStatus 8 and
-// OrdRejReason 5 (unknown order). Only the configured CompIDs may log on.
+// OrdRejReason 5 (unknown order). Only the configured CompIDs may log on, and it listens on the
+// settings' host only (127.0.0.1 unless configured).
 //
-// QuickFIX receives on its own threads; the orders are handled on the thread of this object
-// (the market's, the GUI thread), so reports of one order leave in the order they happened.
+// Everything runs on the thread of this object, the market's (the GUI thread), so reports of
+// one order leave in the order they happened.
 class VELM_BASE_EXPORT FixSimExchange final : public QObject
 {
     Q_OBJECT
@@ -27,13 +28,15 @@ public:
                    const SecurityCatalogue& catalogue, QObject* parent = nullptr);
     ~FixSimExchange() override;
 
-    // Listens on the settings' port. False, with the reason, when it cannot.
+    // Listens on the settings' host and port (port 0: any free one). False, with the reason,
+    // when it cannot.
     bool start(QString* whyNot);
     void stop();
+    // The port listened on, 0 when stopped.
+    int port() const;
     bool hasClient() const;
 
 signals:
-    // Emitted on QuickFIX's threads: connect them queued.
     void signalClientLoggedOn();
     void signalClientLoggedOut();
 
