@@ -23,6 +23,7 @@ namespace {
 constexpr int kFixAcceptorLogType = 8;
 constexpr int kTickMs = 250;                // heartbeats and timeouts are checked this often
 constexpr int kFlushMs = 1000;              // what a logout may take to leave on stop
+constexpr qint64 kMaxUnparsedBytes = 64 * 1024;   // far above any order message: past it, no FIX
 
 void logAcceptor(const QString& text)
 {
@@ -59,6 +60,7 @@ public:
 
     QTcpSocket* socket;
     FIX::Parser parser;
+    qint64 unparsedBytes = 0;       // received since the last whole message
     FIX::Session* session = nullptr;
     bool closing = false;
 };
@@ -144,15 +146,19 @@ void FixSocketAcceptor::read(QTcpSocket* socket)
     Connection& connection = *it->second;
     const QByteArray data = socket->readAll();
     connection.parser.addToStream(data.constData(), static_cast<size_t>(data.size()));
+    connection.unparsedBytes += data.size();
     try {
         std::string message;
         while (!connection.closing && connection.parser.readFixMessage(message)) {
+            connection.unparsedBytes = 0;
             if (!connection.session && !attach(connection, message)) {
                 connection.disconnect();
                 return;
             }
             connection.session->next(message, FIX::UtcTimeStamp());
         }
+        if (connection.unparsedBytes > kMaxUnparsedBytes)
+            throw FIX::MessageParseError("no FIX message in what was received");
     } catch (const FIX::Exception& error) {
         logAcceptor(QStringLiteral("FIX连接收到无法解析的数据，已断开：%1").arg(QString::fromStdString(error.detail)));
         if (connection.session)
