@@ -98,8 +98,8 @@ public:
 class Count : public QObject
 {
 public:
-    template <typename Signal>
-    Count(const typename QtPrivate::FunctionPointer<Signal>::Object* sender, Signal signal)
+    template <typename Sender, typename Signal>
+    Count(const Sender* sender, Signal signal)
     {
         connect(sender, signal, this, [this] { ++value; }, Qt::QueuedConnection);
     }
