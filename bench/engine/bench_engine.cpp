@@ -4,6 +4,7 @@
 // the module's monitor and the host's broker windows take a burst of 5,000, and what 100,000
 // stored sub-tasks weigh next to the bare records.
 
+#include "BenchTasks.h"
 #include "ProcessMemory.h"
 #include "MarketSimulator.h"
 #include "SchedOrdCodes.h"
@@ -44,6 +45,8 @@
 using namespace VELMSCHEDORDAPI;
 using Clock = std::chrono::system_clock;
 
+using namespace BenchTasks;
+
 namespace {
 
 constexpr int kLatencySamples = 100;
@@ -53,58 +56,6 @@ constexpr int kStoredSubTasks = 100000;
 constexpr int kSubTasksPerMainTask = 5000;
 constexpr int kGuiAccount = 9001;
 const QString kKey = QStringLiteral("600000.SH");
-
-int64_t toTicks(Clock::time_point t)
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count() / 100;
-}
-
-double ticksToMs(int64_t ticks)
-{
-    return static_cast<double>(ticks) / 10000.0;
-}
-
-double percentile(std::vector<double> values, double share)
-{
-    std::sort(values.begin(), values.end());
-    const size_t rank = static_cast<size_t>(share * static_cast<double>(values.size()) + 0.999999);
-    return values[std::min(values.size() - 1, rank > 0 ? rank - 1 : 0)];
-}
-
-SchedOrdSubTaskField makeSub(int mainId, int subId, int64_t start)
-{
-    SchedOrdSubTaskField sub;
-    sub.MainTaskID = mainId;
-    sub.SubTaskID = subId;
-    sub.SecurityKey = kKey.toStdString();
-    sub.SecurityID = "600000";
-    sub.ExchangeID = Exchange::Shanghai;
-    sub.Direction = Direction::Buy;
-    sub.TargetVolume = 100;
-    sub.SubTaskStatus = SubTaskStatus::NotStarted;
-    sub.TriggerStatus = SubTriggerStatus::NotTriggered;
-    sub.PriceType = 1;
-    sub.PriceFloatType = PriceFloatType::Tick;
-    sub.StartTime = start;
-    sub.EndTime = start;
-    return sub;
-}
-
-SchedOrdTaskField makeTask(int id, std::vector<SchedOrdSubTaskField> subs)
-{
-    SchedOrdTaskField task;
-    task.MainTaskID = id;
-    task.MainTaskName = Util::QStr2str(QStringLiteral("600000_浦发银行"));
-    task.MainTaskStatus = MainTaskStatus::NotStarted;
-    task.TriggerStatus = MainTriggerStatus::None;
-    task.StartTime = subs.front().StartTime;
-    task.EndTime = subs.back().EndTime;
-    task.IsSameStartTime = task.StartTime == task.EndTime;
-    task.IsSameEndTime = task.IsSameStartTime;
-    task.Direction = Direction::Buy;
-    task.VecSubTask = std::move(subs);
-    return task;
-}
 
 std::vector<int> idsUpTo(int count)
 {
