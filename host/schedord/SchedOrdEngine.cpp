@@ -449,7 +449,7 @@ void SchedOrdEngine::reconcileOpenOrders(int64_t now)
             ++asked;
     });
     if (asked > 0)
-        m_outbox.log(now, QStringLiteral("%1已连接：向券商查询%2个未完结委托的状态").arg(m_route->name()).arg(asked));
+        m_outbox.log(now, QStringLiteral("经%1向券商查询%2个未完结委托的状态").arg(m_route->name()).arg(asked));
 }
 
 void SchedOrdEngine::reportTouched(int64_t now)
