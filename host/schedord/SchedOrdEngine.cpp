@@ -88,6 +88,9 @@ void SchedOrdEngine::setRoute(BrokerRoute* route)
     m_route = route ? route : &m_simRoute;
     m_sender.setRoute(*m_route);
     installRouteHandlers();
+    // Its session may have come up before it was ours to hear of.
+    m_reconcileRequested = true;
+    requestWake(*m_sync);
 }
 
 void SchedOrdEngine::setAccount(int apiType, const QMap<char, QString>& shareholderAccounts)
