@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <random>
 #include <vector>
 
+class BrokerRoute;
 class CrashReport;
 class QByteArray;
 class ServiceScheduledOrder;
@@ -30,9 +32,14 @@ public:
     CrashWorkload(int accountId, ServiceScheduledOrder& service, const SimBroker& broker, const CrashReport& report,
                   uint32_t seed);
 
-    // Opens the database and reports what it holds; false, reported as "OPEN-FAILED", when it cannot serve.
+    // Opens the database; false, reported as "OPEN-FAILED", when it cannot serve.
     bool open(const QString& databasePath);
+    // Reports what the database holds, then starts the operations.
     void start();
+    // For a route that answers later: start() once the route is logged on and no sub-task left
+    // marked by a crash is still being checked with the broker. When that takes longer than
+    // `timeoutMs`, reports "STALLED" with what it waits for and ends the process with 3.
+    void startWhenReconciled(const BrokerRoute& route, int timeoutMs);
 
 private:
     struct Known {
@@ -41,6 +48,8 @@ private:
     };
 
     void reportState();
+    void checkReconciled();
+    int subTasksBeingChecked() const;
     void step();
     void runOneOperation();
     void importTasks();
@@ -67,4 +76,7 @@ private:
     const CrashReport& m_report;
     std::mt19937 m_random;
     std::map<int, Known> m_known;
+    const BrokerRoute* m_route = nullptr;
+    int m_reconcileTimeoutMs = 0;
+    QElapsedTimer m_reconcileClock;
 };
