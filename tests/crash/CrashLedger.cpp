@@ -53,7 +53,10 @@ void CrashLedger::take(const QByteArray& line)
     const QByteArray kind = space < 0 ? line : line.left(space);
     const QByteArray rest = space < 0 ? QByteArray() : line.mid(space + 1);
     if (kind == "ORDER" && m_orderSource == OrderSource::ChildBroker) {
+        ++m_thisRun.orders;
         takeOrder(rest);
+    } else if (kind == "SEND" && m_orderSource == OrderSource::Exchange) {
+        ++m_thisRun.orders;
     } else if (kind == "LOG") {
         ++m_logLines[rest];
         ++m_thisRun.logLines;
@@ -90,6 +93,7 @@ void CrashLedger::take(const QByteArray& line)
 void CrashLedger::takeExchangeOrder(const QByteArray& ref)
 {
     ++m_sequence;
+    ++m_thisRun.received;
     takeOrder(ref);
 }
 
@@ -204,7 +208,6 @@ void CrashLedger::takeStored(const QByteArrayList& words)
 
 void CrashLedger::takeOrder(const QByteArray& ref)
 {
-    ++m_thisRun.orders;
     const auto it = m_orders.constFind(ref);
     if (it != m_orders.constEnd()) {
         fail(QStringLiteral("order %1 reached %2 twice (runs %3 and %4)").arg(QString::fromUtf8(ref), m_counterparty).arg(it->firstRun).arg(m_run));

@@ -43,7 +43,8 @@ public:
     const QStringList& faults() const { return m_faults; }
 
     struct RunCounts {
-        int orders = 0;
+        int orders = 0;         // placed by the child's broker, or over FIX handed to the route
+        int received = 0;       // over FIX: received by the exchange
         int acknowledged = 0;
         int logLines = 0;
     };

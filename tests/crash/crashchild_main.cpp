@@ -5,6 +5,7 @@
 // Everything the harness counts goes to standard output, line by line, as it happens.
 
 #include "CrashReport.h"
+#include "CrashSendingRoute.h"
 #include "CrashWorkload.h"
 #include "FixBrokerRoute.h"
 #include "FixSessionSettings.h"
@@ -87,16 +88,19 @@ int main(int argc, char** argv)
     broker.setPosition(QStringLiteral("000001.SZ"), 1000000000, 11.0);
     broker.setPlacedOrderObserver([&report](const SimOrder& order) { report.line("ORDER " + order.ClientOrderRef.toUtf8()); });
 
-    // Declared before the service, which must not outlive it.
+    // Declared before the service, which must not outlive them.
     std::unique_ptr<FixBrokerRoute> route;
-    if (overFix)
+    std::unique_ptr<CrashSendingRoute> sendingRoute;
+    if (overFix) {
         route = std::make_unique<FixBrokerRoute>(routeSettings(parser, fixOptions));
+        sendingRoute = std::make_unique<CrashSendingRoute>(*route, report);
+    }
 
     ServiceScheduledOrder service(kAccountId, kStockApi, catalogue, market, broker);
     QObject::connect(&service, &ServiceScheduledOrder::signalOperationLog, &service,
                      [&report](const QString& line) { report.line(logLine(line)); }, Qt::DirectConnection);
     if (route) {
-        service.setOrderRoute(route.get());
+        service.setOrderRoute(sendingRoute.get());
         service.setShareholderAccounts({{VELMSCHEDORDAPI::Exchange::Shanghai, QStringLiteral("A123456789")},
                                         {VELMSCHEDORDAPI::Exchange::Shenzhen, QStringLiteral("0123456789")}});
         QString whyNot;

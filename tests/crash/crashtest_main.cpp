@@ -179,9 +179,11 @@ bool runOnce(const Options& options, const QString& database, const QString& err
     if (fix.exchange)
         takeExchangeOrders(fix.exchange->settle(kExchangeQuietMs, kExchangeSettleCapMs), ledger);
     const CrashLedger::RunCounts& counts = ledger.thisRun();
-    outcome = QStringLiteral("%1 after %2 ms (%3, %4 orders, %5 acks, %6 log lines)%7")
+    const QString orders = fix.exchange ? QStringLiteral("%1 orders sent, %2 received").arg(counts.orders).arg(counts.received)
+                                        : QStringLiteral("%1 orders").arg(counts.orders);
+    outcome = QStringLiteral("%1 after %2 ms (%3, %4, %5 acks, %6 log lines)%7")
                   .arg(status).arg(killedAt < 0 ? clock.elapsed() : killedAt).arg(readyAt < 0 ? QStringLiteral("before READY") : QStringLiteral("ready at %1 ms").arg(readyAt))
-                  .arg(counts.orders).arg(counts.acknowledged).arg(counts.logLines)
+                  .arg(orders).arg(counts.acknowledged).arg(counts.logLines)
                   .arg(ledger.inDoubt().isEmpty() ? QString() : QStringLiteral(", in doubt: ") + QString::fromUtf8(ledger.inDoubt()));
     // Anything but our SIGKILL (a crash, an exit) ended the run by itself.
     return killedAt >= 0 && !hung && status == QLatin1String("killed by signal 9");
