@@ -1,7 +1,7 @@
 #include "CrashWorkload.h"
 
-#include "BrokerRoute.h"
 #include "CrashReport.h"
+#include "CrashWatchedRoute.h"
 #include "SchedOrdClock.h"
 #include "SchedOrdCodes.h"
 #include "ServiceScheduledOrder.h"
@@ -85,7 +85,7 @@ void CrashWorkload::start()
     QTimer::singleShot(0, this, &CrashWorkload::step);
 }
 
-void CrashWorkload::startWhenReconciled(const BrokerRoute& route, int timeoutMs)
+void CrashWorkload::startWhenReconciled(const CrashWatchedRoute& route, int timeoutMs)
 {
     m_route = &route;
     m_reconcileTimeoutMs = timeoutMs;
@@ -95,16 +95,24 @@ void CrashWorkload::startWhenReconciled(const BrokerRoute& route, int timeoutMs)
 
 void CrashWorkload::checkReconciled()
 {
-    const bool connected = m_route->isConnected();
+    // Read before this poll's pass: answers counted here were handed to the engine before it.
+    const bool askedAll = m_passedSinceLogon;
+    const int unanswered = m_route->unansweredRequests();
+    if (m_route->hasLoggedOn()) {
+        // The first pass after logon asks about every open order; each pass applies the answers come.
+        m_service.waitForEngineIdle();
+        m_passedSinceLogon = true;
+    }
     const int checking = subTasksBeingChecked();
-    if (connected && checking == 0) {
+    if (askedAll && m_route->isConnected() && unanswered == 0 && checking == 0) {
         start();
         return;
     }
     if (m_reconcileClock.elapsed() > m_reconcileTimeoutMs) {
         m_report.line("STALLED after " + number(m_reconcileClock.elapsed()) + " ms: "
-                      + (connected ? number(checking) + " sub-tasks still being checked with the broker"
-                                   : QByteArray("the route never logged on")));
+                      + (m_passedSinceLogon ? number(unanswered) + " status requests unanswered, " + number(checking)
+                                                  + " sub-tasks still being checked with the broker"
+                                            : QByteArray("the route never logged on")));
         QCoreApplication::exit(kStalledExitCode);
         return;
     }

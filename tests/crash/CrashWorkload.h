@@ -8,8 +8,8 @@
 #include <random>
 #include <vector>
 
-class BrokerRoute;
 class CrashReport;
+class CrashWatchedRoute;
 class QByteArray;
 class ServiceScheduledOrder;
 class SimBroker;
@@ -36,10 +36,11 @@ public:
     bool open(const QString& databasePath);
     // Reports what the database holds, then starts the operations.
     void start();
-    // For a route that answers later: start() once the route is logged on and no sub-task left
-    // marked by a crash is still being checked with the broker. When that takes longer than
-    // `timeoutMs`, reports "STALLED" with what it waits for and ends the process with 3.
-    void startWhenReconciled(const BrokerRoute& route, int timeoutMs);
+    // For a route that answers later: start() once the route has logged on, every status request
+    // the engine sent then has been answered and applied, and no sub-task left marked by a crash
+    // is still being checked with the broker. When that takes longer than `timeoutMs`, reports
+    // "STALLED" with what it waits for and ends the process with 3.
+    void startWhenReconciled(const CrashWatchedRoute& route, int timeoutMs);
 
 private:
     struct Known {
@@ -76,7 +77,8 @@ private:
     const CrashReport& m_report;
     std::mt19937 m_random;
     std::map<int, Known> m_known;
-    const BrokerRoute* m_route = nullptr;
+    const CrashWatchedRoute* m_route = nullptr;
     int m_reconcileTimeoutMs = 0;
     QElapsedTimer m_reconcileClock;
+    bool m_passedSinceLogon = false;
 };

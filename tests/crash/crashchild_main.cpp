@@ -5,7 +5,7 @@
 // Everything the harness counts goes to standard output, line by line, as it happens.
 
 #include "CrashReport.h"
-#include "CrashSendingRoute.h"
+#include "CrashWatchedRoute.h"
 #include "CrashWorkload.h"
 #include "FixBrokerRoute.h"
 #include "FixSessionSettings.h"
@@ -90,17 +90,17 @@ int main(int argc, char** argv)
 
     // Declared before the service, which must not outlive them.
     std::unique_ptr<FixBrokerRoute> route;
-    std::unique_ptr<CrashSendingRoute> sendingRoute;
+    std::unique_ptr<CrashWatchedRoute> watchedRoute;
     if (overFix) {
         route = std::make_unique<FixBrokerRoute>(routeSettings(parser, fixOptions));
-        sendingRoute = std::make_unique<CrashSendingRoute>(*route, report);
+        watchedRoute = std::make_unique<CrashWatchedRoute>(*route, report);
     }
 
     ServiceScheduledOrder service(kAccountId, kStockApi, catalogue, market, broker);
     QObject::connect(&service, &ServiceScheduledOrder::signalOperationLog, &service,
                      [&report](const QString& line) { report.line(logLine(line)); }, Qt::DirectConnection);
     if (route) {
-        service.setOrderRoute(sendingRoute.get());
+        service.setOrderRoute(watchedRoute.get());
         service.setShareholderAccounts({{VELMSCHEDORDAPI::Exchange::Shanghai, QStringLiteral("A123456789")},
                                         {VELMSCHEDORDAPI::Exchange::Shenzhen, QStringLiteral("0123456789")}});
         QString whyNot;
@@ -115,9 +115,13 @@ int main(int argc, char** argv)
         return 1;
     market.start(200);
     if (route)
-        workload.startWhenReconciled(*route, kReconcileTimeoutMs);
+        workload.startWhenReconciled(*watchedRoute, kReconcileTimeoutMs);
     else
         workload.start();
     QTimer::singleShot(kLifetimeMs, &app, &QCoreApplication::quit);
-    return app.exec();
+    const int status = app.exec();
+    // Its threads end here: no report reaches the watched route while it is destroyed.
+    if (route)
+        route->stop();
+    return status;
 }
