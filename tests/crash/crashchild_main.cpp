@@ -29,8 +29,8 @@ constexpr int kAccountId = 10001;
 constexpr int kStockApi = 1;
 // On its own when the harness never comes to kill it.
 constexpr int kLifetimeMs = 120000;
-// Logon and the answers about the orders a kill left in doubt; 5,000 of them take a few seconds.
-constexpr int kReconcileTimeoutMs = 40000;
+// Logon and the answers about every open order; the simulated exchange answers a few thousand slowly.
+constexpr int kReconcileTimeoutMs = 90000;
 
 // One line per log entry: a line end inside one is sent as a space (the harness reads the table so too).
 QByteArray logLine(const QString& text)

@@ -2,7 +2,7 @@
 // database in a temporary folder, kills it with SIGKILL at a random point of each run, N times, and
 // checks after every restart that what was acknowledged, ordered and logged survived, that no order
 // left twice and no id came back, and that the file is sound. Each database takes up to 100 kill
-// points (25 over FIX) and one more run that checks the last. The seed and every kill point are printed; the same
+// points (10 over FIX) and one more run that checks the last. The seed and every kill point are printed; the same
 // seed gives the same workloads and kill points.
 //
 // With --fix the child's orders go over a FIX session to velm_fixsim on 127.0.0.1, one per
@@ -30,7 +30,7 @@ constexpr int kAccountId = 10001;
 constexpr int kDefaultKillPoints = 50;
 constexpr int kReadyTimeoutMs = 30000;
 // Over FIX a restart also waits for logon and the answers about the orders a kill left in doubt.
-constexpr int kFixReadyTimeoutMs = 60000;
+constexpr int kFixReadyTimeoutMs = 120000;
 // After a kill the exchange still works off what the child had sent; then it goes quiet.
 constexpr int kExchangeQuietMs = 500;
 constexpr int kExchangeSettleCapMs = 30000;
@@ -40,7 +40,7 @@ constexpr int kRunCapMs = 3000;
 constexpr int kPointsPerDatabase = 100;
 // Every restart over FIX asks the exchange about each order still open, and the simulated exchange
 // looks each one up among all it ever took: fewer points per database keep restarts quick.
-constexpr int kFixPointsPerDatabase = 25;
+constexpr int kFixPointsPerDatabase = 10;
 
 // Where in a run the kill comes: after some time, or right after the n-th line of a kind, which
 // lands inside a burst (ORDER), between an operation's return and the next (ACK) or just after
