@@ -104,7 +104,10 @@ int main(int argc, char* argv[])
                                              QStringLiteral("seconds"), QStringLiteral("30"));
     const QCommandLineOption creditOption(QStringLiteral("credit"),
                                           QStringLiteral("Simulate a credit account (financed buys, short sales)."));
-    parser.addOptions({portOption, listenOption, senderOption, targetOption, dataOption, heartbeatOption, creditOption});
+    const QCommandLineOption fundsOption(QStringLiteral("funds"),
+                                         QStringLiteral("Available funds in yuan, instead of the demo account's (long runs that buy without end)."),
+                                         QStringLiteral("yuan"));
+    parser.addOptions({portOption, listenOption, senderOption, targetOption, dataOption, heartbeatOption, creditOption, fundsOption});
     parser.process(app);
 
     FixSessionSettings settings;
@@ -123,6 +126,15 @@ int main(int argc, char* argv[])
     MarketSimulator market(SecurityCatalogue::instance(), kDefaultSeed);
     SimBroker broker(apiType);
     fundAccount(broker, apiType);
+    if (parser.isSet(fundsOption)) {
+        bool ok = false;
+        const double funds = parser.value(fundsOption).toDouble(&ok);
+        if (!ok || funds < 0.0) {
+            printLine(QStringLiteral("--funds: not an amount: %1").arg(parser.value(fundsOption)), stderr);
+            return 2;
+        }
+        broker.setAvailableFunds(funds);
+    }
     FixSimExchange exchange(settings, broker, market, SecurityCatalogue::instance());
     QString whyNot;
     if (!exchange.start(&whyNot)) {

@@ -8,6 +8,9 @@
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
 #include <vector>
 
@@ -38,6 +41,10 @@ bool CrashChildProcess::start(const QString& program, const QStringList& argumen
 
     m_pid = ::fork();
     if (m_pid == 0) {
+#ifdef __linux__
+        // Nothing the harness started outlives it, even when it is killed itself.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
         ::dup2(fds[1], STDOUT_FILENO);
         const int errorFd = ::open(errorLog.constData(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         if (errorFd >= 0)

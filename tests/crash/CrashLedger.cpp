@@ -12,6 +12,8 @@ constexpr char kSubPaused = '5';
 constexpr char kNotTriggered = '1';
 constexpr char kFailed = '2';
 constexpr char kRejected = '4';
+constexpr char kSent = '3';
+constexpr char kFilled = '5';
 constexpr int64_t kTicksPerSecond = 10000000;
 
 int toInt(const QByteArray& word)
@@ -26,8 +28,10 @@ bool startedStatus(char status)
 
 } // namespace
 
-CrashLedger::CrashLedger(int accountId)
+CrashLedger::CrashLedger(int accountId, OrderSource source)
     : m_accountId(accountId)
+    , m_orderSource(source)
+    , m_counterparty(source == OrderSource::Exchange ? QStringLiteral("the exchange") : QStringLiteral("the broker"))
 {
 }
 
@@ -48,8 +52,11 @@ void CrashLedger::take(const QByteArray& line)
     const int space = line.indexOf(' ');
     const QByteArray kind = space < 0 ? line : line.left(space);
     const QByteArray rest = space < 0 ? QByteArray() : line.mid(space + 1);
-    if (kind == "ORDER") {
+    if (kind == "ORDER" && m_orderSource == OrderSource::ChildBroker) {
+        ++m_thisRun.orders;
         takeOrder(rest);
+    } else if (kind == "SEND" && m_orderSource == OrderSource::Exchange) {
+        ++m_thisRun.orders;
     } else if (kind == "LOG") {
         ++m_logLines[rest];
         ++m_thisRun.logLines;
@@ -73,12 +80,21 @@ void CrashLedger::take(const QByteArray& line)
         const QByteArrayList words = rest.split(' ');
         m_drawnMain = toInt(words.value(0));
         m_drawnSub = toInt(words.value(1));
+    } else if (kind == "STALLED") {
+        fail(QStringLiteral("run %1 never became ready: %2").arg(m_run).arg(QString::fromUtf8(rest)));
     } else if (kind == "READY") {
         verifyRestart();
         m_ready = true;
     } else {
         fail(QStringLiteral("unexpected line from the child: %1").arg(QString::fromUtf8(line)));
     }
+}
+
+void CrashLedger::takeExchangeOrder(const QByteArray& ref)
+{
+    ++m_sequence;
+    ++m_thisRun.received;
+    takeOrder(ref);
 }
 
 void CrashLedger::endRun()
@@ -192,10 +208,9 @@ void CrashLedger::takeStored(const QByteArrayList& words)
 
 void CrashLedger::takeOrder(const QByteArray& ref)
 {
-    ++m_thisRun.orders;
     const auto it = m_orders.constFind(ref);
     if (it != m_orders.constEnd()) {
-        fail(QStringLiteral("order %1 reached the broker twice (runs %2 and %3)").arg(QString::fromUtf8(ref)).arg(it->firstRun).arg(m_run));
+        fail(QStringLiteral("order %1 reached %2 twice (runs %3 and %4)").arg(QString::fromUtf8(ref), m_counterparty).arg(it->firstRun).arg(m_run));
         return;
     }
     m_orders.insert(ref, Order{m_run, m_sequence});
@@ -267,6 +282,34 @@ void CrashLedger::verifySubTasks(int id, const Task& task, const StoredTask& sto
 void CrashLedger::verifySubTask(int mainTaskId, const StoredSubTask& subTask)
 {
     const QByteArray ref = refOf(mainTaskId, subTask.subTaskId);
+    // Due before this run began: at start it fails as missed, it never leaves late.
+    if (subTask.status == kSubRunning && subTask.trigger == kNotTriggered && subTask.values.startTime < m_runStartSecond)
+        fail(QStringLiteral("run %1: sub-task %2 still waits although its set time passed before the run began")
+                 .arg(m_run).arg(QString::fromUtf8(ref)));
+    if (subTask.failure == 'M')
+        m_missed.insert(ref);
+    else if (subTask.failure == 'U')
+        m_unknown.insert(ref);
+    verifyModified(mainTaskId, subTask);
+    if (m_orderSource == OrderSource::ChildBroker)
+        verifyBrokerOrder(ref, subTask);
+}
+
+void CrashLedger::verifyModified(int mainTaskId, const StoredSubTask& subTask)
+{
+    const auto modified = m_modified.find({mainTaskId, subTask.subTaskId});
+    if (modified == m_modified.end())
+        return;
+    const std::vector<Values>& allowed = modified->second;
+    if (std::find(allowed.begin(), allowed.end(), subTask.values) == allowed.end())
+        fail(QStringLiteral("run %1: sub-task %2 has %3 shares at %4, not what its acknowledged modification set (%5 at %6)")
+                 .arg(m_run).arg(QString::fromUtf8(refOf(mainTaskId, subTask.subTaskId))).arg(subTask.values.volume)
+                 .arg(subTask.values.startTime).arg(allowed.front().volume).arg(allowed.front().startTime));
+    modified->second = {subTask.values};
+}
+
+void CrashLedger::verifyBrokerOrder(const QByteArray& ref, const StoredSubTask& subTask)
+{
     const auto order = m_orders.constFind(ref);
     const bool reachedBroker = subTask.trigger != kNotTriggered && subTask.trigger != kFailed;
     if (reachedBroker && order == m_orders.constEnd())
@@ -279,24 +322,34 @@ void CrashLedger::verifySubTask(int mainTaskId, const StoredSubTask& subTask)
     if (subTask.trigger == kNotTriggered && order != m_orders.constEnd() && order->sequence < m_snapshotSequence)
         fail(QStringLiteral("run %1: sub-task %2 waits to fire again although its order reached the broker in run %3")
                  .arg(m_run).arg(QString::fromUtf8(ref)).arg(order->firstRun));
-    // Due before this run began: at start it fails as missed, it never leaves late.
-    if (subTask.status == kSubRunning && subTask.trigger == kNotTriggered && subTask.values.startTime < m_runStartSecond)
-        fail(QStringLiteral("run %1: sub-task %2 still waits although its set time passed before the run began")
-                 .arg(m_run).arg(QString::fromUtf8(ref)));
-    if (subTask.failure == 'M')
-        m_missed.insert(ref);
-    else if (subTask.failure == 'U')
-        m_unknown.insert(ref);
+}
 
-    const auto modified = m_modified.find({mainTaskId, subTask.subTaskId});
-    if (modified == m_modified.end())
+void CrashLedger::verifyExchange()
+{
+    if (!m_ready)
         return;
-    const std::vector<Values>& allowed = modified->second;
-    if (std::find(allowed.begin(), allowed.end(), subTask.values) == allowed.end())
-        fail(QStringLiteral("run %1: sub-task %2 has %3 shares at %4, not what its acknowledged modification set (%5 at %6)")
-                 .arg(m_run).arg(QString::fromUtf8(ref)).arg(subTask.values.volume).arg(subTask.values.startTime)
-                 .arg(allowed.front().volume).arg(allowed.front().startTime));
-    modified->second = {subTask.values};
+    for (const auto& entry : m_stored) {
+        for (const StoredSubTask& subTask : entry.second.subTasks)
+            verifyExchangeOrder(refOf(entry.first, subTask.subTaskId), subTask);
+    }
+}
+
+void CrashLedger::verifyExchangeOrder(const QByteArray& ref, const StoredSubTask& subTask)
+{
+    const auto order = m_orders.constFind(ref);
+    const bool received = order != m_orders.constEnd();
+    const bool left = subTask.trigger == kSent || subTask.trigger == kFilled || subTask.trigger == kRejected;
+    if (left && !received)
+        fail(QStringLiteral("run %1: sub-task %2 is stored as sent (%3) but the exchange never received its order")
+                 .arg(m_run).arg(QString::fromUtf8(ref)).arg(subTask.trigger));
+    // A failed sub-task never fires again: any order of it at all was sent although it says not.
+    if (subTask.trigger == kFailed && received)
+        fail(QStringLiteral("run %1: sub-task %2 failed unsent (%3) but the exchange received its order in run %4")
+                 .arg(m_run).arg(QString::fromUtf8(ref)).arg(QLatin1Char(subTask.failure)).arg(order->firstRun));
+    // One still waiting may fire after the restart reported it; never before.
+    if (subTask.trigger == kNotTriggered && received && order->firstRun < m_run)
+        fail(QStringLiteral("run %1: sub-task %2 waits to fire although the exchange received its order in run %3")
+                 .arg(m_run).arg(QString::fromUtf8(ref)).arg(order->firstRun));
 }
 
 void CrashLedger::verifyIds()

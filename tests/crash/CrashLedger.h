@@ -14,17 +14,28 @@
 // What the harness knows from every run of the crash child: the operations acknowledged (and the
 // one in doubt when a kill came), every order that reached the broker and every log line that was
 // announced. It checks each restart's state against them and the database's log after each kill.
+//
+// Orders come from the child's own simulated broker (ORDER lines), or, over FIX, from the exchange
+// the harness runs: those arrive apart from the child's lines, so the state a restart reported is
+// held against them only once the child is dead and the exchange has taken everything it sent.
 class CrashLedger final
 {
 public:
-    explicit CrashLedger(int accountId);
+    enum class OrderSource { ChildBroker, Exchange };
+    CrashLedger(int accountId, OrderSource source);
 
     // `startTicks`: the wall clock when the run was started, in the service's 100-ns ticks.
     void beginRun(int run, int64_t startTicks);
     // One line the child wrote.
     void take(const QByteArray& line);
+    // The exchange received a NewOrderSingle with this ClOrdID.
+    void takeExchangeOrder(const QByteArray& ref);
     // The child is dead: an operation it began and did not acknowledge may or may not be stored.
     void endRun();
+    // Over FIX, after endRun and once the exchange is quiet: each sub-task this run's restart
+    // reported as sent (sent, filled, rejected by the exchange) was received exactly once, each
+    // one that failed before it was sent never, and each still waiting not before this run.
+    void verifyExchange();
     // Every announced log line must stand in the stored log at least as often.
     void checkStoredLog(const QHash<QByteArray, int>& stored);
 
@@ -32,7 +43,8 @@ public:
     const QStringList& faults() const { return m_faults; }
 
     struct RunCounts {
-        int orders = 0;
+        int orders = 0;         // placed by the child's broker, or over FIX handed to the route
+        int received = 0;       // over FIX: received by the exchange
         int acknowledged = 0;
         int logLines = 0;
     };
@@ -84,15 +96,20 @@ private:
     void applyModify(const QByteArrayList& words, bool acknowledged, bool result);
     void takeStored(const QByteArrayList& words);
     void takeOrder(const QByteArray& ref);
+    void verifyExchangeOrder(const QByteArray& ref, const StoredSubTask& subTask);
     void verifyRestart();
     void verifyTask(int id, Task& task, const StoredTask* stored);
     void verifySubTasks(int id, const Task& task, const StoredTask& stored);
     void verifySubTask(int mainTaskId, const StoredSubTask& subTask);
+    void verifyModified(int mainTaskId, const StoredSubTask& subTask);
+    void verifyBrokerOrder(const QByteArray& ref, const StoredSubTask& subTask);
     void verifyIds();
     QByteArray refOf(int mainTaskId, int subTaskId) const;
     void fail(const QString& what);
 
     const int m_accountId;
+    const OrderSource m_orderSource;
+    const QString m_counterparty;
     int m_run = 0;
     int64_t m_runStartSecond = 0;
     int64_t m_sequence = 0;

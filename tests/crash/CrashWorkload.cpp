@@ -1,12 +1,14 @@
 #include "CrashWorkload.h"
 
 #include "CrashReport.h"
+#include "CrashWatchedRoute.h"
 #include "SchedOrdClock.h"
 #include "SchedOrdCodes.h"
 #include "ServiceScheduledOrder.h"
 #include "SimBroker.h"
 #include "Util.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QHash>
 #include <QTimer>
@@ -21,6 +23,13 @@ constexpr int kBurstSize = 5000;
 constexpr int kMostKnownTasks = 12;
 constexpr int kMostKnownSubTasks = 15000;
 constexpr int64_t kTicksPerMs = SchedOrdClock::TicksPerSecond / 1000;
+constexpr int kReconcilePollMs = 50;
+constexpr int kStalledExitCode = 3;
+
+bool beingChecked(const SchedOrdSubTaskField& subTask)
+{
+    return Util::Str2QStr(subTask.ErrorMsg).startsWith(QStringLiteral("正在向券商核对"));
+}
 
 QByteArray number(int64_t value)
 {
@@ -43,6 +52,8 @@ char failureClass(const SchedOrdSubTaskField& subTask)
         return 'M';
     if (error.startsWith(QStringLiteral("委托状态未知")))
         return 'U';
+    if (error.startsWith(QStringLiteral("路由未连接")))
+        return 'R';
     return '-';
 }
 
@@ -65,13 +76,55 @@ bool CrashWorkload::open(const QString& databasePath)
         m_report.line("OPEN-FAILED " + message.toUtf8());
         return false;
     }
-    reportState();
     return true;
 }
 
 void CrashWorkload::start()
 {
+    reportState();
     QTimer::singleShot(0, this, &CrashWorkload::step);
+}
+
+void CrashWorkload::startWhenReconciled(const CrashWatchedRoute& route, int timeoutMs)
+{
+    m_route = &route;
+    m_reconcileTimeoutMs = timeoutMs;
+    m_reconcileClock.start();
+    checkReconciled();
+}
+
+void CrashWorkload::checkReconciled()
+{
+    // Read before this poll's pass: answers counted here were handed to the engine before it.
+    const bool askedAll = m_passedSinceLogon;
+    const int unanswered = m_route->unansweredRequests();
+    if (m_route->hasLoggedOn()) {
+        // The first pass after logon asks about every open order; each pass applies the answers come.
+        m_service.waitForEngineIdle();
+        m_passedSinceLogon = true;
+    }
+    const int checking = subTasksBeingChecked();
+    if (askedAll && m_route->isConnected() && unanswered == 0 && checking == 0) {
+        start();
+        return;
+    }
+    if (m_reconcileClock.elapsed() > m_reconcileTimeoutMs) {
+        m_report.line("STALLED after " + number(m_reconcileClock.elapsed()) + " ms: "
+                      + (m_passedSinceLogon ? number(unanswered) + " status requests unanswered, " + number(checking)
+                                                  + " sub-tasks still being checked with the broker"
+                                            : QByteArray("the route never logged on")));
+        QCoreApplication::exit(kStalledExitCode);
+        return;
+    }
+    QTimer::singleShot(kReconcilePollMs, this, &CrashWorkload::checkReconciled);
+}
+
+int CrashWorkload::subTasksBeingChecked() const
+{
+    int checking = 0;
+    for (const SchedOrdTaskField& task : m_service.getVecMainTask())
+        checking += int(std::count_if(task.VecSubTask.begin(), task.VecSubTask.end(), beingChecked));
+    return checking;
 }
 
 void CrashWorkload::reportState()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <vector>
 
 class CrashReport;
+class CrashWatchedRoute;
 class QByteArray;
 class ServiceScheduledOrder;
 class SimBroker;
@@ -30,9 +32,15 @@ public:
     CrashWorkload(int accountId, ServiceScheduledOrder& service, const SimBroker& broker, const CrashReport& report,
                   uint32_t seed);
 
-    // Opens the database and reports what it holds; false, reported as "OPEN-FAILED", when it cannot serve.
+    // Opens the database; false, reported as "OPEN-FAILED", when it cannot serve.
     bool open(const QString& databasePath);
+    // Reports what the database holds, then starts the operations.
     void start();
+    // For a route that answers later: start() once the route has logged on, every status request
+    // the engine sent then has been answered and applied, and no sub-task left marked by a crash
+    // is still being checked with the broker. When that takes longer than `timeoutMs`, reports
+    // "STALLED" with what it waits for and ends the process with 3.
+    void startWhenReconciled(const CrashWatchedRoute& route, int timeoutMs);
 
 private:
     struct Known {
@@ -41,6 +49,8 @@ private:
     };
 
     void reportState();
+    void checkReconciled();
+    int subTasksBeingChecked() const;
     void step();
     void runOneOperation();
     void importTasks();
@@ -67,4 +77,8 @@ private:
     const CrashReport& m_report;
     std::mt19937 m_random;
     std::map<int, Known> m_known;
+    const CrashWatchedRoute* m_route = nullptr;
+    int m_reconcileTimeoutMs = 0;
+    QElapsedTimer m_reconcileClock;
+    bool m_passedSinceLogon = false;
 };
