@@ -3,6 +3,7 @@
 #include "SchedOrdTaskField.h"
 #include "VelmBaseExport.h"
 
+#include <QMap>
 #include <QObject>
 #include <QStringList>
 
@@ -11,6 +12,7 @@
 #include <unordered_set>
 #include <vector>
 
+class BrokerRoute;
 class MarketSimulator;
 class SchedOrdClock;
 class SchedOrdEngine;
@@ -56,6 +58,11 @@ public:
 
     // Host side: the engine's time source (the wall clock unless replaced, e.g. by a test).
     void setClock(std::shared_ptr<SchedOrdClock> clock);
+    // Host side: where orders go (null: the simulated broker, the default). Set before storage is
+    // opened; the route must outlive the service or be replaced first.
+    void setOrderRoute(BrokerRoute* route);
+    // Host side: the shareholder account per exchange code that the account's orders name.
+    void setShareholderAccounts(const QMap<char, QString>& accounts);
     // Host side: keeps the tasks, ids, log and the broker's state in the database file from now
     // on, after loading what it holds (set the clock first: it decides which set times were
     // missed). False, with the message the trader was shown, when the file cannot serve; the

@@ -12,6 +12,7 @@
 
 class MarketSimulator;
 class SecurityCatalogue;
+class BrokerRoute;
 class ServiceScheduledOrder;
 class SimBroker;
 
@@ -45,6 +46,11 @@ public:
     // initScheduledOrderApi() starts it again from the database.
     void closeScheduledOrderApi();
     ServiceScheduledOrder* getServiceScheduledOrder() const { return m_service; }
+    // Host side: the route the account's scheduled orders take from the next
+    // initScheduledOrderApi() on (null: the simulated broker). Not owned; it must outlive the
+    // service.
+    void setOrderRoute(BrokerRoute* route) { m_route = route; }
+    BrokerRoute* orderRoute() const { return m_route; }
     SimBroker& broker() const { return *m_broker; }
     MarketSimulator& market() const { return m_market; }
 
@@ -90,6 +96,7 @@ private:
     MarketSimulator& m_market;
     SimBroker* m_broker = nullptr;
     ServiceScheduledOrder* m_service = nullptr;
+    BrokerRoute* m_route = nullptr;
     QMap<QString, Lev1MarketData> m_lev1;
     QHash<QString, int> m_lev1Subscriptions;
     QByteArray m_lastInquiryRequest;

@@ -62,6 +62,8 @@ void UserData::initScheduledOrderApi()
     if (m_service)
         return;
     m_service = new ServiceScheduledOrder(AccountID, ApiType, m_catalogue, m_market, *m_broker, this);
+    m_service->setShareholderAccounts(MapShareholderID);
+    m_service->setOrderRoute(m_route);
     const QString databasePath = UserDataManager::instance()->databasePath();
     if (!databasePath.isEmpty())
         m_service->openStorage(databasePath);

@@ -11,6 +11,7 @@ struct BrokerOrderRequest {
     std::string clientOrderRef;   // "<accountId>-<mainTaskId>-<subTaskId>", unique for ever
     int mainTaskId = 0;
     int subTaskId = 0;
+    QString securityKey;          // the host's key of the security
     QString securityId;           // six digits
     char exchangeId = 0;          // exchange code of SchedOrdCodes.h
     char direction = 0;           // the sub-task's Direction code (stock or credit account)
@@ -42,4 +43,18 @@ public:
     virtual bool sendOrder(const BrokerOrderRequest& request, QString* whyNot) = 0;
     virtual bool requestStatus(const std::string& clientOrderRef) = 0;
     virtual void setReportHandler(ReportHandler handler) = 0;
+    // Called on the route's thread each time its session comes up: orders whose reports may have
+    // been lost while it was down are asked about then.
+    using ConnectedHandler = std::function<void()>;
+    virtual void setConnectedHandler(ConnectedHandler handler) = 0;
+
+    // True when every report of an order arrives within the call that caused it (sendOrder,
+    // requestStatus, quoteMoved): such a route is asked about interrupted orders at once.
+    virtual bool answersAtOnce() const { return false; }
+    // The host's market moved: a route that matches in-process trades its resting orders now.
+    virtual void quoteMoved(const QString& securityKey, int64_t now)
+    {
+        Q_UNUSED(securityKey)
+        Q_UNUSED(now)
+    }
 };

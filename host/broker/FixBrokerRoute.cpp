@@ -95,6 +95,7 @@ public:
     {
         m_loggedOn = true;
         logRoute(QStringLiteral("FIX路由已登录：%1").arg(m_owner.name()));
+        m_owner.announceConnected();
         emit m_owner.signalLoggedOn();
     }
 
@@ -259,4 +260,21 @@ void FixBrokerRoute::deliver(const BrokerExecutionReport& report)
     }
     if (handler)
         handler(report);
+}
+
+void FixBrokerRoute::setConnectedHandler(ConnectedHandler handler)
+{
+    std::lock_guard<std::mutex> guard(m_handlerMutex);
+    m_connectedHandler = std::move(handler);
+}
+
+void FixBrokerRoute::announceConnected()
+{
+    ConnectedHandler handler;
+    {
+        std::lock_guard<std::mutex> guard(m_handlerMutex);
+        handler = m_connectedHandler;
+    }
+    if (handler)
+        handler();
 }

@@ -52,10 +52,13 @@ SchedOrdEngine::OperationLock::~OperationLock()
 SchedOrdEngine::SchedOrdEngine(int accountId, const SecurityCatalogue& catalogue, MarketSimulator& market, SimBroker& broker,
                                Emitter emitter)
     : m_clock(std::make_shared<SystemSchedOrdClock>())
+    , m_accountId(accountId)
     , m_broker(broker)
-    , m_sender(accountId, catalogue, market, broker)
+    , m_simRoute(broker, market, catalogue)
+    , m_sender(accountId, catalogue, market, m_simRoute)
     , m_emit(std::move(emitter))
 {
+    installRouteHandlers();
     m_running = true;
     m_thread = std::thread([this] { run(); });
 }
@@ -75,6 +78,56 @@ void SchedOrdEngine::setClock(std::shared_ptr<SchedOrdClock> clock)
     m_clock = std::move(clock);
     m_clock->setWakeHandler(wakeHandler());
     requestWake(*m_sync);
+}
+
+void SchedOrdEngine::setRoute(BrokerRoute* route)
+{
+    OperationLock lock(*m_sync);
+    m_route->setReportHandler(nullptr);
+    m_route->setConnectedHandler(nullptr);
+    m_route = route ? route : &m_simRoute;
+    m_sender.setRoute(*m_route);
+    installRouteHandlers();
+}
+
+void SchedOrdEngine::setAccount(int apiType, const QMap<char, QString>& shareholderAccounts)
+{
+    OperationLock lock(*m_sync);
+    m_sender.setAccount(apiType, shareholderAccounts);
+}
+
+// Reports of a route that answers at once arrive on this thread, inside the call that caused
+// them, and are applied there; others queue for the next slice. Only the shared part is reached
+// from another thread, so a handler outliving the engine does no harm.
+void SchedOrdEngine::installRouteHandlers()
+{
+    const std::weak_ptr<Sync> weakSync = m_sync;
+    m_route->setReportHandler([this, weakSync](const BrokerExecutionReport& report) {
+        const std::shared_ptr<Sync> sync = weakSync.lock();
+        if (!sync)
+            return;
+        if (sync->engineThread.load() == std::this_thread::get_id()) {
+            applyReport(report);
+            return;
+        }
+        {
+            std::lock_guard<std::mutex> guard(sync->wakeMutex);
+            sync->incomingReports.push_back(report);
+            sync->wakeRequested = true;
+        }
+        sync->wake.notify_all();
+    });
+    m_route->setConnectedHandler([weakSync] {
+        const std::shared_ptr<Sync> sync = weakSync.lock();
+        if (!sync)
+            return;
+        {
+            std::lock_guard<std::mutex> guard(sync->wakeMutex);
+            sync->reconcileRequested = true;
+            sync->wakeRequested = true;
+        }
+        sync->wake.notify_all();
+    });
 }
 
 void SchedOrdEngine::quoteUpdated(const QString& securityKey)
@@ -123,6 +176,7 @@ void SchedOrdEngine::run()
 {
     std::unique_lock<std::mutex> lock(m_sync->mutex);
     m_threadId = std::this_thread::get_id();
+    m_sync->engineThread = m_threadId;
     while (!m_stopping) {
         const uint64_t pass = m_requestedPass;
         runPass(lock);
@@ -152,9 +206,14 @@ bool SchedOrdEngine::runSlice(int64_t now)
 {
     const SchedOrdOutbox::Checkpoint checkpoint = m_outbox.checkpoint();
     const bool moreDue = fireDue(now);
-    takeMovedQuotes();
+    takeIncoming();
     if (!m_movedQuotes.isEmpty())
-        matchMovedQuotes(now);
+        passMovedQuotes(now);
+    for (const BrokerExecutionReport& report : m_reports)
+        applyReport(report);
+    m_reports.clear();
+    if (m_reconcileRequested)
+        reconcileOpenOrders(now);
     // The broker's records changed before the sub-tasks that report them.
     if (const SimBroker::Changes changes = m_broker.takeChanges())
         m_outbox.brokerChanged(static_cast<int>(changes));
@@ -176,9 +235,13 @@ bool SchedOrdEngine::fireDue(int64_t now)
     for (const SchedOrdStore::SubTaskRef& ref : m_dueSlice) {
         settleMark(ref.subTask->SubTaskID);
         if (marked) {
-            const int restingOrderId = m_sender.fire(*ref.subTask, now);
-            if (restingOrderId != 0)
-                m_store.addResting(restingOrderId, ref, QString::fromStdString(ref.subTask->SecurityKey));
+            // Open before it leaves: a route that answers at once reports inside fire().
+            m_store.addOpen(ref);
+            m_firing = true;
+            const bool sent = m_sender.fire(*ref.subTask, now);
+            m_firing = false;
+            if (!sent || ref.subTask->SubTaskStatus == SubTaskStatus::Completed)
+                m_store.dropOpen(ref.subTask->SubTaskID);
         } else {
             SchedOrdOrderSender::failUnsent(*ref.subTask, now,
                                             QStringLiteral("未能保存发送记录，委托未发送：%1").arg(m_storage->lastError()));
@@ -298,6 +361,7 @@ bool SchedOrdEngine::attachStorage(std::unique_ptr<SchedOrdStorage> storage, int
     OperationLock lock(*m_sync);
     const SchedOrdOutbox::Checkpoint checkpoint = m_outbox.checkpoint();
     const int64_t now = m_clock->now();
+    storage->setReconcileLater(!m_route->answersAtOnce());
     if (!storage->load(m_store, m_outbox, now, nextMainTaskId, nextSubTaskId)
         || !storage->commit(m_outbox.pending(), checkpoint.pending, m_store, now)) {
         if (error)
@@ -309,35 +373,83 @@ bool SchedOrdEngine::attachStorage(std::unique_ptr<SchedOrdStorage> storage, int
         return false;
     }
     m_storage = std::move(storage);
+    // Orders the load found open may have changed while the client was not running.
+    m_reconcileRequested = true;
     requestWake(*m_sync);
     return true;
 }
 
-void SchedOrdEngine::takeMovedQuotes()
+void SchedOrdEngine::takeIncoming()
 {
     std::lock_guard<std::mutex> guard(m_sync->wakeMutex);
     m_movedQuotes.swap(m_incomingQuotes);
+    m_reports.swap(m_sync->incomingReports);
+    m_reconcileRequested = m_reconcileRequested || m_sync->reconcileRequested;
+    m_sync->reconcileRequested = false;
 }
 
-void SchedOrdEngine::matchMovedQuotes(int64_t now)
+void SchedOrdEngine::passMovedQuotes(int64_t now)
 {
-    for (const QString& securityKey : qAsConst(m_movedQuotes)) {
-        if (!m_store.hasRestingOrders(securityKey))
-            continue;
-        for (const SimOrder& order : m_sender.matchResting(securityKey, now)) {
-            SchedOrdStore::SubTaskRef ref;
-            if (!m_store.resting(order.OrderID, ref))
-                continue;
-            SchedOrdOrderSender::applyOrder(*ref.subTask, order);
-            if (order.Status == SimOrderStatus::Filled)
-                m_store.dropResting(order.OrderID);
-            Touched& touched = touchedOf(ref.mainTask->MainTaskID);
-            touched.subTaskIds.push_back(ref.subTask->SubTaskID);
-            ++touched.filledLater;
-            touched.last = ref.subTask;
-        }
-    }
+    for (const QString& securityKey : qAsConst(m_movedQuotes))
+        m_route->quoteMoved(securityKey, now);
     m_movedQuotes.clear();
+}
+
+void SchedOrdEngine::applyReport(const BrokerExecutionReport& report)
+{
+    int accountId = 0;
+    int mainTaskId = 0;
+    int subTaskId = 0;
+    SchedOrdStore::SubTaskRef ref;
+    // Another account's order, a deleted task's, or one already done with: nothing to change.
+    if (!SchedOrdOrderSender::parseClientOrderRef(report.clientOrderRef, &accountId, &mainTaskId, &subTaskId)
+        || accountId != m_accountId || !m_store.findOpen(subTaskId, ref))
+        return;
+    SchedOrdSubTaskField& subTask = *ref.subTask;
+    const char triggerBefore = subTask.TriggerStatus;
+    const char statusBefore = subTask.SubTaskStatus;
+    const int orderVolumeBefore = subTask.OrderVolume;
+    const int tradedBefore = subTask.TradeVolume;
+    const bool hadError = !subTask.ErrorMsg.empty();
+    if (SchedOrdOrderSender::applyReport(subTask, report))
+        m_store.dropOpen(subTaskId);
+    // The fire in hand records its own outcome.
+    if (m_firing)
+        return;
+    const bool changed = subTask.TriggerStatus != triggerBefore || subTask.SubTaskStatus != statusBefore
+        || subTask.OrderVolume != orderVolumeBefore || subTask.TradeVolume != tradedBefore
+        || subTask.ErrorMsg.empty() == hadError;
+    if (!changed)
+        return;
+    Touched& touched = touchedOf(ref.mainTask->MainTaskID);
+    touched.subTaskIds.push_back(subTaskId);
+    touched.last = &subTask;
+    if (subTask.TradeVolume > tradedBefore) {
+        ++touched.filledLater;
+        touched.lastReported = &subTask;
+    } else if (report.state == BrokerExecutionReport::State::Rejected) {
+        ++touched.rejectedLater;
+        touched.lastReported = &subTask;
+    } else if (report.state == BrokerExecutionReport::State::Unknown) {
+        ++touched.unknownLater;
+        touched.lastReported = &subTask;
+    }
+}
+
+// After the route's session came up (or the service started): every order still open is asked
+// about, as its reports may have been lost; one the broker never got fails then.
+void SchedOrdEngine::reconcileOpenOrders(int64_t now)
+{
+    m_reconcileRequested = false;
+    if (m_route->answersAtOnce() || !m_route->isConnected())
+        return;
+    int asked = 0;
+    m_store.forEachOpen([&](int mainTaskId, int subTaskId) {
+        if (m_route->requestStatus(SchedOrdOrderSender::clientOrderRef(m_accountId, mainTaskId, subTaskId)))
+            ++asked;
+    });
+    if (asked > 0)
+        m_outbox.log(now, QStringLiteral("%1已连接：向券商查询%2个未完结委托的状态").arg(m_route->name()).arg(asked));
 }
 
 void SchedOrdEngine::reportTouched(int64_t now)
@@ -352,7 +464,7 @@ void SchedOrdEngine::reportTouched(int64_t now)
             SchedOrdStore::settleTrigger(*mainTask);
             logFired(now, mainTaskId, touched);
         } else {
-            logFilled(now, mainTaskId, touched);
+            logReported(now, mainTaskId, touched);
         }
         m_outbox.subTasksChanged(mainTaskId, std::move(touched.subTaskIds));
         // Fills of resting orders change only the sub-tasks; firing changes the main task too.
@@ -382,14 +494,30 @@ void SchedOrdEngine::logFired(int64_t now, int mainTaskId, const Touched& touche
                           .arg(touched.outcomes[outcomeIndex(SubTriggerStatus::Rejected)]));
 }
 
-void SchedOrdEngine::logFilled(int64_t now, int mainTaskId, const Touched& touched)
+void SchedOrdEngine::logReported(int64_t now, int mainTaskId, const Touched& touched)
 {
-    if (touched.filledLater == 1) {
-        const SchedOrdSubTaskField& subTask = *touched.last;
-        m_outbox.log(now, QStringLiteral("%1 成交，累计成交%2股").arg(subTaskName(subTask, mainTaskId)).arg(subTask.TradeVolume));
+    const int reported = touched.filledLater + touched.rejectedLater + touched.unknownLater;
+    if (reported == 0)
+        return;
+    if (reported == 1) {
+        const SchedOrdSubTaskField& subTask = *touched.lastReported;
+        if (touched.filledLater == 1)
+            m_outbox.log(now, QStringLiteral("%1 成交，累计成交%2股").arg(subTaskName(subTask, mainTaskId)).arg(subTask.TradeVolume));
+        else
+            m_outbox.log(now, subTaskName(subTask, mainTaskId) + QLatin1Char(' ') + triggerText(subTask.TriggerStatus)
+                                  + QStringLiteral("：%1").arg(Util::Str2QStr(subTask.ErrorMsg)));
         return;
     }
-    m_outbox.log(now, QStringLiteral("任务 #%1 的%2个子任务有新成交").arg(mainTaskId).arg(touched.filledLater));
+    if (reported == touched.filledLater) {
+        m_outbox.log(now, QStringLiteral("任务 #%1 的%2个子任务有新成交").arg(mainTaskId).arg(touched.filledLater));
+        return;
+    }
+    m_outbox.log(now, QStringLiteral("任务 #%1 的%2个子任务有新回报：成交%3，废单%4，状态未知%5")
+                          .arg(mainTaskId)
+                          .arg(reported)
+                          .arg(touched.filledLater)
+                          .arg(touched.rejectedLater)
+                          .arg(touched.unknownLater));
 }
 
 SchedOrdEngine::Touched& SchedOrdEngine::touchedOf(int mainTaskId)

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "BrokerRoute.h"
 #include "SchedOrdClock.h"
 #include "SchedOrdOrderSender.h"
 #include "SchedOrdOutbox.h"
 #include "SchedOrdStorage.h"
 #include "SchedOrdStore.h"
+#include "SimBrokerRoute.h"
 
+#include <QMap>
 #include <QSet>
 #include <QString>
 
@@ -25,9 +28,9 @@ class SecurityCatalogue;
 class SimBroker;
 
 // The worker thread of one scheduled-order service. It owns the store, sleeps until the next
-// due sub-task and fires what is due in slices of at most SliceSize sub-tasks. A slice is one
-// unit: fire, match resting orders whose quotes moved, report what changed to the outbox, all
-// under the lock; then the lock is released, the outbox is emitted and operations waiting for
+// due sub-task and fires what is due in slices of at most SliceSize sub-tasks through its order
+// route. A slice is one unit: fire, pass moved quotes to the route, apply the route's reports,
+// report what changed to the outbox, all under the lock; then the lock is released, the outbox is emitted and operations waiting for
 // the lock (change() and read() from other threads) run before the next slice.
 //
 // Two locks: the store's, held for a slice, and a small one for waking the thread (new quotes,
@@ -82,6 +85,12 @@ public:
     }
 
     void setClock(std::shared_ptr<SchedOrdClock> clock);
+    // Orders leave through `route` from now on (null: the simulated broker). Set it before storage
+    // is attached; the route must outlive the engine or be replaced first. Its reports may come
+    // on any thread.
+    void setRoute(BrokerRoute* route);
+    // The account's kind and shareholder accounts, which every order names.
+    void setAccount(int apiType, const QMap<char, QString>& shareholderAccounts);
     // From now on every operation and slice is stored there: loads what it holds (with the
     // engine clock's now deciding what was missed), and announces what the load changed.
     bool attachStorage(std::unique_ptr<SchedOrdStorage> storage, int& nextMainTaskId, int& nextSubTaskId,
@@ -98,7 +107,7 @@ public:
     void stop();
 
 private:
-    // Shared with the clock's wake handler, which may outlive the engine.
+    // Shared with the clock's wake handler and the route's handlers, which may outlive the engine.
     struct Sync {
         std::mutex mutex;                       // the store, the outbox, the engine's state
         std::atomic<int> waitingOperations{0};
@@ -106,6 +115,9 @@ private:
         std::mutex wakeMutex;                   // wakeRequested and the engine's incoming quotes
         std::condition_variable wake;
         bool wakeRequested = false;
+        std::vector<BrokerExecutionReport> incomingReports;    // guarded by wakeMutex
+        bool reconcileRequested = false;                        // guarded by wakeMutex
+        std::atomic<std::thread::id> engineThread;
     };
     // The store's lock for an operation from another thread: while one waits, the engine yields
     // between slices.
@@ -125,8 +137,11 @@ private:
         std::vector<int> subTaskIds;                // a fill may repeat a fired one
         int fired = 0;
         int filledLater = 0;
+        int rejectedLater = 0;
+        int unknownLater = 0;
         int outcomes[5] = {};                       // by trigger code '1'..'5'
         const VELMSCHEDORDAPI::SchedOrdSubTaskField* last = nullptr;
+        const VELMSCHEDORDAPI::SchedOrdSubTaskField* lastReported = nullptr;
     };
 
     static void requestWake(Sync& sync);
@@ -141,11 +156,14 @@ private:
     void runPass(std::unique_lock<std::mutex>& lock);
     bool runSlice(int64_t now);
     bool fireDue(int64_t now);
-    void takeMovedQuotes();
-    void matchMovedQuotes(int64_t now);
+    void takeIncoming();
+    void passMovedQuotes(int64_t now);
+    void applyReport(const BrokerExecutionReport& report);
+    void reconcileOpenOrders(int64_t now);
+    void installRouteHandlers();
     void reportTouched(int64_t now);
     void logFired(int64_t now, int mainTaskId, const Touched& touched);
-    void logFilled(int64_t now, int mainTaskId, const Touched& touched);
+    void logReported(int64_t now, int mainTaskId, const Touched& touched);
     Touched& touchedOf(int mainTaskId);
     void emitPending(std::unique_lock<std::mutex>& lock);
     void letWaitingOperationsIn(std::unique_lock<std::mutex>& lock);
@@ -163,8 +181,12 @@ private:
     std::vector<SchedOrdStore::SubTaskRef> m_dueSlice;
     std::vector<SchedOrdStore::SubTaskRef> m_toMark;
     std::unordered_set<int> m_markedAhead;      // marked durably, not fired yet
+    const int m_accountId;
     SimBroker& m_broker;
+    SimBrokerRoute m_simRoute;
+    BrokerRoute* m_route = &m_simRoute;
     SchedOrdOrderSender m_sender;
+    bool m_firing = false;                      // a report now is the answer to the order being fired
     Emitter m_emit;
 
     std::map<int, Touched> m_touched;
@@ -172,6 +194,8 @@ private:
     Touched* m_lastTouched = nullptr;
     QSet<QString> m_incomingQuotes;             // guarded by the wake lock
     QSet<QString> m_movedQuotes;
+    std::vector<BrokerExecutionReport> m_reports;
+    bool m_reconcileRequested = false;
     std::vector<SchedOrdOutbox::Notification> m_emitting;
     uint64_t m_requestedPass = 0;
     uint64_t m_completedPass = 0;

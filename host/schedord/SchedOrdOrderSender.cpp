@@ -6,18 +6,21 @@
 #include "SecurityCatalogue.h"
 #include "Util.h"
 
+#include <algorithm>
+#include <cstdio>
+
 using namespace VELMSCHEDORDAPI;
 
 SchedOrdOrderSender::SchedOrdOrderSender(int accountId, const SecurityCatalogue& catalogue, MarketSimulator& market,
-                                         SimBroker& broker)
+                                         BrokerRoute& route)
     : m_accountId(accountId)
     , m_catalogue(catalogue)
     , m_market(market)
-    , m_broker(broker)
+    , m_route(&route)
 {
 }
 
-int SchedOrdOrderSender::fire(SchedOrdSubTaskField& subTask, int64_t now)
+bool SchedOrdOrderSender::fire(SchedOrdSubTaskField& subTask, int64_t now)
 {
     subTask.TriggerTime = now;
     // Security keys are ASCII; assigning into the kept buffer spares an allocation per order.
@@ -25,56 +28,84 @@ int SchedOrdOrderSender::fire(SchedOrdSubTaskField& subTask, int64_t now)
     const SecurityInfo* security = m_catalogue.find(m_key);
     if (!security || !m_market.snapshot(m_key, m_quote)) {
         fail(subTask, SubTriggerStatus::Failed, QStringLiteral("无行情数据：%1").arg(m_key));
-        return 0;
+        return false;
     }
     QString reason = SchedOrdPricer::limitGuard(subTask, m_quote, *security);
     const double price = reason.isEmpty() ? SchedOrdPricer::orderPrice(subTask, m_quote, *security, reason) : 0.0;
     if (!reason.isEmpty()) {
         fail(subTask, SubTriggerStatus::Failed, reason);
-        return 0;
+        return false;
     }
 
-    SimOrderRequest request;
-    request.MainTaskID = subTask.MainTaskID;
-    request.SubTaskID = subTask.SubTaskID;
-    request.ClientOrderRef = QString::fromStdString(clientOrderRef(m_accountId, subTask.MainTaskID, subTask.SubTaskID));
-    request.SecurityKey = m_key;
-    request.SecurityID = security->SecurityID;
-    request.ExchangeID = security->ExchangeID;
-    request.Direction = subTask.Direction;
-    request.Price = price;
-    request.Volume = subTask.TargetVolume;
-    request.MinVolume = security->MinVolume;
-    request.VolumeStep = security->VolumeStep;
-    const SimOrder order = m_broker.placeOrder(request, m_quote, now);
-    if (order.Status == SimOrderStatus::Rejected) {
-        fail(subTask, SubTriggerStatus::Rejected, order.StatusMsg);
-        return 0;
-    }
-    subTask.OrderVolume = order.Volume;
+    m_request.clientOrderRef = clientOrderRef(m_accountId, subTask.MainTaskID, subTask.SubTaskID);
+    m_request.mainTaskId = subTask.MainTaskID;
+    m_request.subTaskId = subTask.SubTaskID;
+    m_request.securityKey = m_key;
+    m_request.securityId = security->SecurityID;
+    m_request.exchangeId = security->ExchangeID;
+    m_request.direction = subTask.Direction;
+    m_request.apiType = m_apiType;
+    m_request.price = price;
+    m_request.volume = subTask.TargetVolume;
+    m_request.shareholderAccount = m_shareholderAccounts.value(security->ExchangeID);
+    m_request.transactTime = now;
+    // Sent before the call: a route that answers at once writes its answer over this.
+    subTask.TriggerStatus = SubTriggerStatus::Sent;
+    subTask.SubTaskStatus = SubTaskStatus::Triggered;
+    subTask.OrderVolume = m_request.volume;
     subTask.ErrorMsg.clear();
-    applyOrder(subTask, order);
-    return order.Status == SimOrderStatus::Filled ? 0 : order.OrderID;
+    m_whyNot.clear();
+    if (!m_route->sendOrder(m_request, &m_whyNot)) {
+        fail(subTask, SubTriggerStatus::Failed, m_whyNot);
+        return false;
+    }
+    return true;
 }
 
-std::vector<SimOrder> SchedOrdOrderSender::matchResting(const QString& securityKey, int64_t now)
+bool SchedOrdOrderSender::applyReport(SchedOrdSubTaskField& subTask, const BrokerExecutionReport& report)
 {
-    if (!m_market.snapshot(securityKey, m_quote))
-        return {};
-    return m_broker.matchResting(securityKey, m_quote, now);
-}
-
-void SchedOrdOrderSender::applyOrder(SchedOrdSubTaskField& subTask, const SimOrder& order)
-{
-    subTask.TradeVolume = order.TradedVolume;
-    const bool filled = order.Status == SimOrderStatus::Filled;
-    subTask.TriggerStatus = filled ? SubTriggerStatus::Filled : SubTriggerStatus::Sent;
-    subTask.SubTaskStatus = filled ? SubTaskStatus::Completed : SubTaskStatus::Triggered;
+    using State = BrokerExecutionReport::State;
+    switch (report.state) {
+    case State::Unknown:
+        fail(subTask, SubTriggerStatus::Failed,
+             QStringLiteral("委托状态未知：券商处未找到参考号 %1 的委托，请核对").arg(QString::fromStdString(report.clientOrderRef)));
+        return true;
+    case State::Rejected:
+        fail(subTask, SubTriggerStatus::Rejected, report.text.isEmpty() ? QStringLiteral("委托被拒绝") : report.text);
+        return true;
+    default:
+        break;
+    }
+    if (report.orderVolume > 0)
+        subTask.OrderVolume = report.orderVolume;
+    // Reports are cumulative, and one resent after a reconnect may be older than the last seen.
+    subTask.TradeVolume = std::max(subTask.TradeVolume, report.tradedVolume);
+    subTask.ErrorMsg.clear();
+    if (report.state == State::Filled) {
+        subTask.TriggerStatus = SubTriggerStatus::Filled;
+        subTask.SubTaskStatus = SubTaskStatus::Completed;
+        return true;
+    }
+    subTask.TriggerStatus = SubTriggerStatus::Sent;
+    if (report.state == State::Canceled) {
+        subTask.SubTaskStatus = SubTaskStatus::Completed;
+        subTask.ErrorMsg = Util::QStr2str(QStringLiteral("委托已撤销，成交%1股").arg(subTask.TradeVolume));
+        return true;
+    }
+    subTask.SubTaskStatus = SubTaskStatus::Triggered;
+    return false;
 }
 
 std::string SchedOrdOrderSender::clientOrderRef(int accountId, int mainTaskId, int subTaskId)
 {
     return std::to_string(accountId) + '-' + std::to_string(mainTaskId) + '-' + std::to_string(subTaskId);
+}
+
+bool SchedOrdOrderSender::parseClientOrderRef(const std::string& ref, int* accountId, int* mainTaskId, int* subTaskId)
+{
+    int consumed = 0;
+    return std::sscanf(ref.c_str(), "%d-%d-%d%n", accountId, mainTaskId, subTaskId, &consumed) == 3
+        && static_cast<size_t>(consumed) == ref.size();
 }
 
 void SchedOrdOrderSender::failUnsent(SchedOrdSubTaskField& subTask, int64_t now, const QString& reason)
@@ -85,6 +116,8 @@ void SchedOrdOrderSender::failUnsent(SchedOrdSubTaskField& subTask, int64_t now,
 
 void SchedOrdOrderSender::fail(SchedOrdSubTaskField& subTask, char triggerStatus, const QString& reason)
 {
+    // No order stands at the broker for it.
+    subTask.OrderVolume = 0;
     subTask.TriggerStatus = triggerStatus;
     subTask.SubTaskStatus = SubTaskStatus::Completed;
     subTask.ErrorMsg = Util::QStr2str(reason);

@@ -3,6 +3,7 @@
 #include "SchedOrdClock.h"
 #include "SchedOrdCodes.h"
 #include "SchedOrdOrderSender.h"
+#include "SimBrokerRoute.h"
 #include "Util.h"
 
 #include <QDateTime>
@@ -83,12 +84,14 @@ bool SchedOrdStorage::load(SchedOrdStore& store, SchedOrdOutbox& outbox, int64_t
             nextSubTaskId = std::max(nextSubTaskId, subTask.SubTaskID + 1);
         store.add(task);
     }
-    store.attachResting(m_broker.orders());
 
     for (auto& entry : changedSubTasks) {
         outbox.subTasksChanged(entry.first, std::move(entry.second));
         outbox.mainTaskChanged(entry.first);
     }
+    if (recovery.awaitingRoute > 0)
+        outbox.log(now, QStringLiteral("启动核对：%1个子任务在发送委托时中断，将在路由连接后向券商查询委托状态")
+                            .arg(recovery.awaitingRoute));
     const int interrupted = recovery.reconciledFound + recovery.reconciledMissing;
     if (interrupted > 0)
         outbox.log(now, QStringLiteral("启动核对：%1个子任务在发送委托时中断，券商处找到%2个，未找到%3个（状态未知，请核对）")
@@ -161,6 +164,16 @@ SchedOrdStorage::Recovery SchedOrdStorage::recover(std::vector<SchedOrdTaskField
 
 void SchedOrdStorage::reconcile(SchedOrdSubTaskField& subTask, const std::string& clientOrderRef, Recovery& recovery)
 {
+    if (m_reconcileLater) {
+        // Sent as far as anyone can tell here: the route asks the broker once its session is up.
+        ++recovery.awaitingRoute;
+        subTask.TriggerTime = subTask.StartTime;
+        subTask.TriggerStatus = SubTriggerStatus::Sent;
+        subTask.SubTaskStatus = SubTaskStatus::Triggered;
+        subTask.ErrorMsg = Util::QStr2str(QStringLiteral("正在向券商核对：发送委托时程序中断，参考号 %1")
+                                              .arg(QString::fromStdString(clientOrderRef)));
+        return;
+    }
     SimOrder order;
     if (!m_broker.findOrderByClientRef(QString::fromStdString(clientOrderRef), &order)) {
         ++recovery.reconciledMissing;
@@ -171,15 +184,9 @@ void SchedOrdStorage::reconcile(SchedOrdSubTaskField& subTask, const std::string
     }
     ++recovery.reconciledFound;
     subTask.TriggerTime = order.InsertTime;
-    if (order.Status == SimOrderStatus::Rejected) {
-        subTask.TriggerStatus = SubTriggerStatus::Rejected;
-        subTask.SubTaskStatus = SubTaskStatus::Completed;
-        subTask.ErrorMsg = Util::QStr2str(order.StatusMsg);
-        return;
-    }
-    subTask.OrderVolume = order.Volume;
-    subTask.ErrorMsg.clear();
-    SchedOrdOrderSender::applyOrder(subTask, order);
+    BrokerExecutionReport report;
+    SimBrokerRoute::reportOf(order, report);
+    SchedOrdOrderSender::applyReport(subTask, report);
 }
 
 void SchedOrdStorage::setNextIds(int nextMainTaskId, int nextSubTaskId)
@@ -324,5 +331,4 @@ void SchedOrdStorage::restoreCommitted(const std::vector<SchedOrdOutbox::Notific
         if (stored)
             store.add(committed);
     }
-    store.attachResting(m_broker.orders());
 }

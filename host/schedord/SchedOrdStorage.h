@@ -24,11 +24,15 @@ public:
         int reconciledFound = 0;
         int reconciledMissing = 0;
         int missed = 0;
+        int awaitingRoute = 0;
     };
 
     SchedOrdStorage(int accountId, SimBroker& broker);
 
     SchedOrdDatabase::OpenResult open(const QString& filePath);
+    // For a route that answers later (over a network): sub-tasks left marked are not looked up at
+    // load but shown as sent and being checked, and the engine asks the route about them.
+    void setReconcileLater(bool later) { m_reconcileLater = later; }
     // Fills the store, the next ids and the outbox's log; the broker gets its stored state, or its
     // current one is stored. False (lastError says why) when the database cannot be read.
     bool load(SchedOrdStore& store, SchedOrdOutbox& outbox, int64_t now, int& nextMainTaskId, int& nextSubTaskId);
@@ -71,4 +75,5 @@ private:
     int m_nextMainTaskId = 0;
     int m_nextSubTaskId = 0;
     bool m_idsChanged = false;
+    bool m_reconcileLater = false;
 };

@@ -47,6 +47,7 @@ bool SchedOrdStore::add(const SchedOrdTaskField& task)
         return false;
     if (task.MainTaskStatus == MainTaskStatus::Running)
         scheduleWaiting(inserted.first->second);
+    registerOpen(inserted.first->second);
     return true;
 }
 
@@ -56,7 +57,7 @@ bool SchedOrdStore::remove(int mainTaskId)
     if (it == m_tasks.end())
         return false;
     unscheduleAll(it->second);
-    forgetResting(mainTaskId);
+    forgetOpen(mainTaskId);
     m_tasks.erase(it);
     return true;
 }
@@ -202,33 +203,26 @@ void SchedOrdStore::settleTrigger(SchedOrdTaskField& mainTask)
     mainTask.MainTaskStatus = MainTaskStatus::AllTriggered;
 }
 
-void SchedOrdStore::addResting(int orderId, const SubTaskRef& ref, const QString& securityKey)
+void SchedOrdStore::addOpen(const SubTaskRef& ref)
 {
     const size_t subIndex = static_cast<size_t>(ref.subTask - ref.mainTask->VecSubTask.data());
-    m_resting[orderId] = Resting{slotOf(*ref.mainTask, subIndex), securityKey};
-    ++m_restingPerKey[securityKey];
+    m_open[ref.subTask->SubTaskID] = slotOf(*ref.mainTask, subIndex);
 }
 
-bool SchedOrdStore::resting(int orderId, SubTaskRef& out)
+bool SchedOrdStore::findOpen(int subTaskId, SubTaskRef& out)
 {
-    const auto it = m_resting.find(orderId);
-    if (it == m_resting.end())
+    const auto it = m_open.find(subTaskId);
+    if (it == m_open.end())
         return false;
-    if (resolve(it->second.slot, out))
+    if (resolve(it->second, out))
         return true;
-    dropResting(orderId);
+    m_open.erase(it);
     return false;
 }
 
-void SchedOrdStore::dropResting(int orderId)
+void SchedOrdStore::dropOpen(int subTaskId)
 {
-    const auto it = m_resting.find(orderId);
-    if (it == m_resting.end())
-        return;
-    const auto count = m_restingPerKey.find(it->second.securityKey);
-    if (count != m_restingPerKey.end() && --*count <= 0)
-        m_restingPerKey.erase(count);
-    m_resting.erase(it);
+    m_open.erase(subTaskId);
 }
 
 bool SchedOrdStore::resolve(const Slot& slot, SubTaskRef& out)
@@ -261,15 +255,22 @@ void SchedOrdStore::unscheduleAll(const SchedOrdTaskField& task)
     }
 }
 
-void SchedOrdStore::forgetResting(int mainTaskId)
+void SchedOrdStore::registerOpen(const SchedOrdTaskField& task)
 {
-    std::vector<int> orders;
-    for (const auto& entry : m_resting) {
-        if (entry.second.slot.mainTaskId == mainTaskId)
-            orders.push_back(entry.first);
+    for (size_t i = 0; i < task.VecSubTask.size(); ++i) {
+        if (task.VecSubTask[i].SubTaskStatus == SubTaskStatus::Triggered)
+            m_open[task.VecSubTask[i].SubTaskID] = slotOf(task, i);
     }
-    for (const int orderId : orders)
-        dropResting(orderId);
+}
+
+void SchedOrdStore::forgetOpen(int mainTaskId)
+{
+    for (auto it = m_open.begin(); it != m_open.end();) {
+        if (it->second.mainTaskId == mainTaskId)
+            it = m_open.erase(it);
+        else
+            ++it;
+    }
 }
 
 bool SchedOrdStore::isWaiting(const SchedOrdSubTaskField& subTask)
@@ -300,28 +301,4 @@ void SchedOrdStore::aggregate(SchedOrdTaskField& task)
 SchedOrdStore::Slot SchedOrdStore::slotOf(const SchedOrdTaskField& task, size_t subIndex)
 {
     return Slot{task.MainTaskID, static_cast<int>(subIndex), task.VecSubTask[subIndex].SubTaskID};
-}
-
-void SchedOrdStore::attachResting(const std::vector<SimOrder>& orders)
-{
-    // Orders come in the order they were placed, so mostly grouped by main task: one index of
-    // the current task's sub-tasks serves a run of them.
-    const SchedOrdTaskField* task = nullptr;
-    std::unordered_map<int, size_t> indexOfSubTask;
-    for (const SimOrder& order : orders) {
-        const bool rests = order.Status == SimOrderStatus::Accepted || order.Status == SimOrderStatus::PartFilled;
-        if (!rests || m_resting.count(order.OrderID))
-            continue;
-        if (!task || task->MainTaskID != order.MainTaskID) {
-            task = find(order.MainTaskID);
-            indexOfSubTask.clear();
-            for (size_t i = 0; task && i < task->VecSubTask.size(); ++i)
-                indexOfSubTask.emplace(task->VecSubTask[i].SubTaskID, i);
-        }
-        const auto index = indexOfSubTask.find(order.SubTaskID);
-        if (!task || index == indexOfSubTask.end())
-            continue;
-        m_resting[order.OrderID] = Resting{slotOf(*task, index->second), order.SecurityKey};
-        ++m_restingPerKey[order.SecurityKey];
-    }
 }

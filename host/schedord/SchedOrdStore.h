@@ -1,9 +1,6 @@
 #pragma once
 
 #include "SchedOrdTaskField.h"
-#include "SimBroker.h"
-
-#include <QHash>
 #include <QString>
 
 #include <cstdint>
@@ -14,7 +11,7 @@
 
 // The tasks of one account and what the engine needs to find its work fast: the due-time
 // index of every waiting sub-task of a running main task (and of paused ones until they come
-// due, when takeDue drops them), and the sub-tasks whose orders rest at the broker. Not guarded
+// due, when takeDue drops them), and the sub-tasks whose orders are open at the broker. Not guarded
 // itself: the engine's lock guards it.
 class SchedOrdStore final
 {
@@ -53,14 +50,18 @@ public:
     // After some of its sub-tasks fired: partially or all triggered, all done when all fired.
     static void settleTrigger(VELMSCHEDORDAPI::SchedOrdTaskField& mainTask);
 
-    // Orders of sub-tasks that rest at the broker, by the broker's order id.
-    void addResting(int orderId, const SubTaskRef& ref, const QString& securityKey);
-    bool resting(int orderId, SubTaskRef& out);
-    void dropResting(int orderId);
-    bool hasRestingOrders(const QString& securityKey) const { return m_restingPerKey.contains(securityKey); }
-    // Links the broker's resting orders to their sub-tasks again (after a restart or a reload);
-    // orders already linked, or of tasks not stored, are passed over.
-    void attachResting(const std::vector<SimOrder>& orders);
+    // Sub-tasks whose orders left and are not done with (sent, partly filled), by sub-task id: a
+    // report finds its sub-task here. A stored task's sent sub-tasks are open from add() on.
+    void addOpen(const SubTaskRef& ref);
+    bool findOpen(int subTaskId, SubTaskRef& out);
+    void dropOpen(int subTaskId);
+    // Calls visit(mainTaskId, subTaskId) for every open sub-task.
+    template <typename Visit>
+    void forEachOpen(Visit&& visit) const
+    {
+        for (const auto& entry : m_open)
+            visit(entry.second.mainTaskId, entry.first);
+    }
 
 private:
     // Where a sub-task lives: sub-task vectors never change size once stored, so an index stays valid.
@@ -74,21 +75,16 @@ private:
         Slot slot;
         bool operator<(const Due& other) const;
     };
-    struct Resting {
-        Slot slot;
-        QString securityKey;
-    };
-
     bool resolve(const Slot& slot, SubTaskRef& out);
     void scheduleWaiting(const VELMSCHEDORDAPI::SchedOrdTaskField& task);
     void unscheduleAll(const VELMSCHEDORDAPI::SchedOrdTaskField& task);
-    void forgetResting(int mainTaskId);
+    void registerOpen(const VELMSCHEDORDAPI::SchedOrdTaskField& task);
+    void forgetOpen(int mainTaskId);
     static bool isWaiting(const VELMSCHEDORDAPI::SchedOrdSubTaskField& subTask);
     static void aggregate(VELMSCHEDORDAPI::SchedOrdTaskField& task);
     static Slot slotOf(const VELMSCHEDORDAPI::SchedOrdTaskField& task, size_t subIndex);
 
     std::map<int, VELMSCHEDORDAPI::SchedOrdTaskField> m_tasks;
     std::set<Due> m_due;
-    std::unordered_map<int, Resting> m_resting;
-    QHash<QString, int> m_restingPerKey;
+    std::unordered_map<int, Slot> m_open;
 };

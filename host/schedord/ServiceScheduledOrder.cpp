@@ -83,6 +83,7 @@ ServiceScheduledOrder::ServiceScheduledOrder(int accountId, int apiType, const S
         case SchedOrdOutbox::Kind::StorageFailed: showStorageMessage(n.line); break;
         }
     });
+    m_engine->setAccount(apiType, {});
     m_engine->setStorageFailureHandler([this](const QString& message) { showStorageMessage(message); });
     // Direct: the engine only notes the key and wakes its own thread, never waiting for a burst.
     connect(&m_market, &MarketSimulator::quoteUpdated, this,
@@ -272,6 +273,16 @@ void ServiceScheduledOrder::showStorageMessage(const QString& message)
         if (gWM)
             gWM->popupMsgBoxInfo(message, nullptr, QString());
     }, QThread::currentThread() == thread() ? Qt::DirectConnection : Qt::QueuedConnection);
+}
+
+void ServiceScheduledOrder::setOrderRoute(BrokerRoute* route)
+{
+    m_engine->setRoute(route);
+}
+
+void ServiceScheduledOrder::setShareholderAccounts(const QMap<char, QString>& accounts)
+{
+    m_engine->setAccount(m_apiType, accounts);
 }
 
 void ServiceScheduledOrder::waitForEngineIdle()

@@ -180,6 +180,13 @@ std::vector<SimOrder> SimBroker::matchResting(const QString& securityKey, const 
     return changed;
 }
 
+bool SimBroker::hasResting(const QString& securityKey) const
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return std::any_of(m_resting.begin(), m_resting.end(),
+                       [&](size_t index) { return m_orders[index].SecurityKey == securityKey; });
+}
+
 SimBroker::State SimBroker::state(Cursor* cursor) const
 {
     Cursor seen;

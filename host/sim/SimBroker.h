@@ -135,6 +135,7 @@ public:
     SimOrder placeOrder(const SimOrderRequest& request, const Lev1MarketData& quote, int64_t now);
     // Trades resting orders of the security that the quote now crosses; returns those that changed.
     std::vector<SimOrder> matchResting(const QString& securityKey, const Lev1MarketData& quote, int64_t now);
+    bool hasResting(const QString& securityKey) const;
 
     // Everything, and the cursor that has seen it.
     State state(Cursor* cursor = nullptr) const;
