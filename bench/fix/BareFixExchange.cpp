@@ -45,6 +45,13 @@ FixSessionSettings sessionEnd(const QString& sender, const QString& target, int 
 // QuickFIX's own thread.
 class FillingVenue final : public FIX::NullApplication
 {
+public:
+    explicit FillingVenue(bool acknowledgeFirst)
+        : m_acknowledgeFirst(acknowledgeFirst)
+    {
+    }
+
+private:
     void fromApp(const FIX::Message& message, const FIX::SessionID& id)
         throw(FIX::FieldNotFound, FIX::IncorrectDataFormat, FIX::IncorrectTagValue, FIX::UnsupportedMessageType) override
     {
@@ -65,22 +72,40 @@ class FillingVenue final : public FIX::NullApplication
         message.getField(quantity);
         message.getField(price);
 
-        const std::string number = std::to_string(++m_lastId);
-        FIX44::ExecutionReport report(FIX::OrderID{number}, FIX::ExecID{number}, FIX::ExecType(FIX::ExecType_TRADE),
-                                      FIX::OrdStatus(FIX::OrdStatus_FILLED), side, FIX::LeavesQty(0),
-                                      FIX::CumQty(quantity.getValue()), FIX::AvgPx(price.getValue()));
+        const std::string orderId = std::to_string(++m_lastOrderId);
+        if (m_acknowledgeFirst) {
+            FIX44::ExecutionReport accepted(FIX::OrderID{orderId}, FIX::ExecID{nextExecId()},
+                                            FIX::ExecType(FIX::ExecType_NEW), FIX::OrdStatus(FIX::OrdStatus_NEW), side,
+                                            FIX::LeavesQty(quantity.getValue()), FIX::CumQty(0), FIX::AvgPx(0));
+            describe(accepted, ref, symbol, mic, quantity, price);
+            FIX::Session::sendToTarget(accepted, id);
+        }
+        FIX44::ExecutionReport filled(FIX::OrderID{orderId}, FIX::ExecID{nextExecId()},
+                                      FIX::ExecType(FIX::ExecType_TRADE), FIX::OrdStatus(FIX::OrdStatus_FILLED), side,
+                                      FIX::LeavesQty(0), FIX::CumQty(quantity.getValue()), FIX::AvgPx(price.getValue()));
+        describe(filled, ref, symbol, mic, quantity, price);
+        filled.set(FIX::LastQty(quantity.getValue()));
+        filled.set(FIX::LastPx(price.getValue()));
+        FIX::Session::sendToTarget(filled, id);
+    }
+
+    static void describe(FIX44::ExecutionReport& report, const FIX::ClOrdID& ref, const FIX::Symbol& symbol,
+                         const FIX::SecurityExchange& mic, const FIX::OrderQty& quantity, const FIX::Price& price)
+    {
         report.set(ref);
         report.set(symbol);
         report.set(mic);
         report.set(quantity);
         report.set(price);
-        report.set(FIX::LastQty(quantity.getValue()));
-        report.set(FIX::LastPx(price.getValue()));
         report.set(FIX::TransactTime(FIX::UtcTimeStamp(), kMillisecondPrecision));
-        FIX::Session::sendToTarget(report, id);
     }
 
-    long long m_lastId = 0;     // one connection, so one QuickFIX thread touches it
+    std::string nextExecId() { return std::to_string(++m_lastExecId); }
+
+    const bool m_acknowledgeFirst;
+    // One connection, so one QuickFIX thread touches them.
+    long long m_lastOrderId = 0;
+    long long m_lastExecId = 0;
 };
 
 // The initiator's side: notes the logon and counts the filled reports, for the bench's thread
@@ -172,9 +197,10 @@ struct Ends {
 
 } // namespace
 
-BareFixExchange::BareFixExchange(const QString& folder, int port)
+BareFixExchange::BareFixExchange(const QString& folder, int port, Answer answer)
     : m_folder(folder)
     , m_port(port)
+    , m_answer(answer)
 {
 }
 
@@ -184,7 +210,7 @@ BareFixExchange::Result BareFixExchange::exchange(const std::vector<BrokerOrderR
 {
     Result result;
     const SteadyClock::time_point deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
-    FillingVenue venue;
+    FillingVenue venue(m_answer == Answer::NewThenFilled);
     CountingClient client;
     try {
         Ends ends(venue, client, m_folder, m_port);

@@ -8,7 +8,8 @@
 
 // The least a FIX 4.4 order round trip costs with QuickFIX on this machine: its own threaded
 // initiator and acceptor on loopback, with the file store and file log the order route uses,
-// and nothing else. The acceptor answers every NewOrderSingle with one filled ExecutionReport.
+// and nothing else. The acceptor answers every NewOrderSingle with one filled ExecutionReport,
+// or, when asked to, with a New one first, as the simulated exchange does.
 class BareFixExchange final
 {
 public:
@@ -18,8 +19,10 @@ public:
         QString problem;            // why it did not finish
     };
 
+    enum class Answer { Filled, NewThenFilled };
+
     // Both ends keep their store and log under `folder`; `port` must be free on 127.0.0.1.
-    BareFixExchange(const QString& folder, int port);
+    BareFixExchange(const QString& folder, int port, Answer answer);
     ~BareFixExchange();
     BareFixExchange(const BareFixExchange&) = delete;
     BareFixExchange& operator=(const BareFixExchange&) = delete;
@@ -30,4 +33,5 @@ public:
 private:
     const QString m_folder;
     const int m_port;
+    const Answer m_answer;
 };
