@@ -3,7 +3,20 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <time.h>
+
 #include <algorithm>
+
+namespace {
+
+double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+} // namespace
 
 bool TimedApplication::notify(QObject* receiver, QEvent* event)
 {
@@ -14,12 +27,15 @@ bool TimedApplication::notify(QObject* receiver, QEvent* event)
     ++m_depth;
     QElapsedTimer timer;
     timer.start();
+    const double cpuStart = threadCpuMs();
     const bool handled = QApplication::notify(receiver, event);
     const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    const double cpuMs = threadCpuMs() - cpuStart;
     --m_depth;
     Slowest& slowest = m_byReceiver[name];
     if (ms > slowest.ms) {
         slowest.ms = ms;
+        slowest.cpuMs = cpuMs;
         slowest.receiver = name;
         slowest.type = type;
     }

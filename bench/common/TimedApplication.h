@@ -14,6 +14,7 @@ class TimedApplication final : public QApplication
 public:
     struct Slowest {
         double ms = 0.0;
+        double cpuMs = 0.0;     // what of it the GUI thread ran, not waited for a core
         QString receiver;
         QEvent::Type type = QEvent::None;
         double totalMs = 0.0;

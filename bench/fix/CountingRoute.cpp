@@ -67,12 +67,6 @@ bool CountingRoute::waitForFilled(size_t count, TimePoint deadline)
     return m_filled >= count && m_problem.isEmpty();
 }
 
-bool CountingRoute::settled(size_t count) const
-{
-    std::lock_guard<std::mutex> guard(m_mutex);
-    return m_filled >= count || !m_problem.isEmpty();
-}
-
 size_t CountingRoute::filled() const
 {
     std::lock_guard<std::mutex> guard(m_mutex);

@@ -28,7 +28,6 @@ public:
 
     // False when `count` Filled reports (and no rejection) have not come by `deadline`.
     bool waitForFilled(size_t count, TimePoint deadline);
-    bool settled(size_t count) const;
     size_t filled() const;
     TimePoint lastSent() const;
     TimePoint lastFilled() const;

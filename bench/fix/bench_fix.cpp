@@ -374,7 +374,7 @@ QString spreadOf(const Summary& summary)
 
 void row(const char* name, const QString& figure, const QString& baseline, const QString& goal, const QString& spread)
 {
-    std::printf("%-44s %-11s %-30s %-27s %s\n", name, qPrintable(figure), qPrintable(baseline), qPrintable(goal),
+    std::printf("%-44s %-11s %-38s %-27s %s\n", name, qPrintable(figure), qPrintable(baseline), qPrintable(goal),
                 qPrintable(spread));
 }
 
@@ -448,7 +448,8 @@ int main(int argc, char** argv)
     for (size_t i = 0; i < std::min<size_t>(3, slowest.size()); ++i) {
         row(i == 0 ? "  slowest single handler of all runs" : "", ms(slowest[i].ms),
             slowest[i].receiver + QLatin1Char(' ') + QString::fromLatin1(eventTypes.valueToKey(slowest[i].type)),
-            QString(), QStringLiteral("%1 in all, %2 events").arg(ms(slowest[i].totalMs)).arg(slowest[i].deliveries));
+            QStringLiteral("%1 of it on the CPU").arg(ms(slowest[i].cpuMs)),
+            QStringLiteral("%1 in all, %2 events").arg(ms(slowest[i].totalMs)).arg(slowest[i].deliveries));
     }
     if (bare.finished > 0 && route.finished > 0 && engine.finished > 0)
         std::printf("row 2 / row 1: %.2fx, row 3 / row 1: %.2fx\n", route.medianMs / bare.medianMs,
