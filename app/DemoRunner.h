@@ -28,6 +28,9 @@ public:
 
     // Starts the script and returns; `finished` follows.
     void run();
+    // The orders go over FIX: once they fired, the messages of the first one are printed from
+    // the route's QuickFIX message log in `logFolder`.
+    void showFixMessagesFrom(const QString& logFolder) { m_fixLogFolder = logFolder; }
 
 signals:
     // 0 when every order fired.
@@ -77,6 +80,7 @@ private:
     void saveScreenshot(const QString& fileName);
     void saveBrokerTabScreenshot();
     void printSummary() const;
+    void printFixMessagesOfFirstOrder() const;
     void fail(const QString& reason);
 
     // Calls `next` once `condition` holds, `onTimeout` when it has not held within `timeoutMs`.
@@ -91,6 +95,7 @@ private:
     VelmClient& m_client;
     int m_accountId;
     QString m_screenshotDir;
+    QString m_fixLogFolder;
     QPointer<ISubModuleWid> m_window;
     ServiceScheduledOrder* m_service = nullptr;
     QVector<DemoOrder> m_orders;

@@ -1,3 +1,5 @@
+#include "ClientRoutes.h"
+#include "DemoFixExchange.h"
 #include "DemoRunner.h"
 
 #include "MarketSimulator.h"
@@ -104,6 +106,9 @@ void useUserLogDirWhenInstalled()
 struct Options
 {
     bool demo = false;
+    bool demoOverFix = false;
+    QMap<int, OrderRouteSettings::Kind> routes;     // accounts whose route the command line sets
+    FixSessionSettings fixOverrides;                // fields left empty / 0 keep the saved ones
     QString screenshotDir;
     QString moduleDir;
     QString dataDir;
@@ -132,10 +137,44 @@ Options parseCommandLine(int argc, char* argv[])
         QStringLiteral("data-dir"),
         QStringLiteral("Keep the scheduled orders in <dir> (default: $VELM_DATA_DIR, else the user's data folder; the demo: a fresh temporary one)."),
         QStringLiteral("dir"));
-    parser.addOptions({demoOption, screenshotOption, moduleDirOption, zoomOption, dataDirOption});
+    const QCommandLineOption demoFixOption(
+        QStringLiteral("demo-fix"),
+        QStringLiteral("The demo, with the stock account's orders sent over FIX 4.4 to a velm_fixsim it starts on loopback."));
+    const QCommandLineOption routeOption(
+        QStringLiteral("route"),
+        QStringLiteral("Send <account>'s scheduled orders to the simulated broker (sim) or over FIX (fix), e.g. 10001=fix; "
+                       "overrides the settings page. Repeatable."),
+        QStringLiteral("account=sim|fix"));
+    const QCommandLineOption fixHostOption(QStringLiteral("fix-host"), QStringLiteral("FIX counterparty's address."),
+                                           QStringLiteral("address"));
+    const QCommandLineOption fixPortOption(QStringLiteral("fix-port"), QStringLiteral("FIX counterparty's port."),
+                                           QStringLiteral("port"));
+    const QCommandLineOption fixSenderOption(QStringLiteral("fix-sender"), QStringLiteral("Our SenderCompID."),
+                                             QStringLiteral("id"));
+    const QCommandLineOption fixTargetOption(QStringLiteral("fix-target"), QStringLiteral("The counterparty's CompID."),
+                                             QStringLiteral("id"));
+    parser.addOptions({demoOption, screenshotOption, moduleDirOption, zoomOption, dataDirOption, demoFixOption, routeOption,
+                       fixHostOption, fixPortOption, fixSenderOption, fixTargetOption});
     parser.process(core);
     Options options;
-    options.demo = parser.isSet(demoOption);
+    options.demoOverFix = parser.isSet(demoFixOption);
+    options.demo = parser.isSet(demoOption) || options.demoOverFix;
+    for (const QString& route : parser.values(routeOption)) {
+        const QStringList parts = route.split(QLatin1Char('='));
+        bool isNumber = false;
+        const int accountId = parts.value(0).toInt(&isNumber);
+        const QString kind = parts.value(1);
+        if (parts.size() != 2 || !isNumber || (kind != QLatin1String("sim") && kind != QLatin1String("fix"))) {
+            options.error = QStringLiteral("--route takes <account>=sim or <account>=fix, not \"%1\".").arg(route);
+            return options;
+        }
+        options.routes.insert(accountId, kind == QLatin1String("fix") ? OrderRouteSettings::Kind::Fix
+                                                                    : OrderRouteSettings::Kind::Simulated);
+    }
+    options.fixOverrides.host = parser.value(fixHostOption);
+    options.fixOverrides.port = parser.isSet(fixPortOption) ? parser.value(fixPortOption).toInt() : 0;
+    options.fixOverrides.senderCompId = parser.value(fixSenderOption);
+    options.fixOverrides.targetCompId = parser.value(fixTargetOption);
     options.screenshotDir = parser.value(screenshotOption);
     const QString installedDir = installedModuleDir();
     options.moduleDir = parser.isSet(moduleDirOption) ? parser.value(moduleDirOption)
@@ -161,6 +200,27 @@ bool checkDatabase(const QString& path, QString* refusal)
     if (!opened.message.isEmpty())
         gWM->popupMsgBoxInfo(opened.message, nullptr, QString());
     return true;
+}
+
+// The saved routes, with what the command line says on top.
+OrderRouteSettings routesFor(const Options& options, int fixSimPort)
+{
+    OrderRouteSettings routes = OrderRouteSettings::load();
+    QMap<int, OrderRouteSettings::Kind> chosen = options.routes;
+    if (options.demoOverFix)
+        chosen.insert(kStockAccountId, OrderRouteSettings::Kind::Fix);
+    for (auto it = chosen.cbegin(); it != chosen.cend(); ++it) {
+        OrderRouteSettings::Account account = options.demoOverFix ? OrderRouteSettings::Account() : routes.account(it.key());
+        account.kind = it.value();
+        FixSessionSettings& session = account.session;
+        const FixSessionSettings& overrides = options.fixOverrides;
+        session.host = overrides.host.isEmpty() ? session.host : overrides.host;
+        session.port = fixSimPort > 0 ? fixSimPort : overrides.port > 0 ? overrides.port : session.port;
+        session.senderCompId = overrides.senderCompId.isEmpty() ? session.senderCompId : overrides.senderCompId;
+        session.targetCompId = overrides.targetCompId.isEmpty() ? session.targetCompId : overrides.targetCompId;
+        routes.setAccount(it.key(), account);
+    }
+    return routes;
 }
 
 } // namespace
@@ -207,6 +267,23 @@ int main(int argc, char* argv[])
 
     registerStockAccount();
     registerCreditAccount();
+
+    DemoFixExchange fixExchange;
+    if (options.demoOverFix && !fixExchange.start(QDir(dataFolder.path()).filePath(QStringLiteral("fixsim")), &refusal)) {
+        printUtf8(QStringLiteral("演示失败：%1").arg(refusal));
+        return 1;
+    }
+    const OrderRouteSettings routes = routesFor(options, fixExchange.port());
+    QString routeProblem = routes.problem();
+    if (!routeProblem.isEmpty()) {
+        std::fputs((routeProblem + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
+        return 2;
+    }
+    ClientRoutes clientRoutes;
+    QStringList routeProblems;
+    clientRoutes.attach(routes, dataFolder.path(), &routeProblems);
+    for (const QString& problem : qAsConst(routeProblems))
+        gWM->popupMsgBoxInfo(problem, nullptr, QString());
     // Every account's tasks come back (and missed set times are settled) as the client starts.
     for (const int accountId : UserDataManager::instance()->accountIds())
         UserDataManager::instance()->getUserData(accountId)->initScheduledOrderApi();
@@ -220,6 +297,8 @@ int main(int argc, char* argv[])
         client.openScheduledOrderWindow(kStockAccountId);
     client.show();
 
+    // Declared after the routes, the client and its windows go first, then the services with
+    // the routes (ClientRoutes), then the demo's exchange.
     if (!options.demo)
         return app.exec();
     if (!moduleLoaded) {
@@ -227,6 +306,8 @@ int main(int argc, char* argv[])
         return 1;
     }
     DemoRunner runner(client, kStockAccountId, options.screenshotDir);
+    if (options.demoOverFix)
+        runner.showFixMessagesFrom(clientRoutes.firstLogFolder());
     QObject::connect(&runner, &DemoRunner::finished, &app, &QCoreApplication::exit);
     QTimer::singleShot(0, &runner, &DemoRunner::run);
     return app.exec();

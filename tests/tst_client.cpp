@@ -1,5 +1,6 @@
 #include "ISubModuleWid.h"
 #include "MyCompleterEdit.h"
+#include "OrderRouteSettings.h"
 #include "SchedOrdTaskTime.h"
 #include "ServiceScheduledOrder.h"
 #include "TaskBuilder.h"
@@ -13,6 +14,9 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSpinBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLibraryInfo>
@@ -172,6 +176,64 @@ private slots:
         }
     }
 
+    void settingsPageSetsEachAccountsRoute_data()
+    {
+        QTest::addColumn<QString>("sender801");
+        QTest::addColumn<QString>("sender802");
+        QTest::addColumn<QString>("refusal");   // empty: saved
+        QTest::newRow("both over FIX, own sessions") << "DESK801" << "DESK802" << "";
+        QTest::newRow("no SenderCompID") << "" << "DESK802" << "委托路由设置无效：账户 801 的FIX会话缺少SenderCompID或TargetCompID";
+        QTest::newRow("one session for two accounts")
+            << "DESK" << "DESK" << "委托路由设置无效：两个账户使用同一FIX会话（DESK→VELMSIM），请为每个账户设置不同的SenderCompID";
+    }
+    // Given two accounts switched to FIX on the page, OK saves both routes, or refuses with the
+    // reason, keeps the page open and saves nothing.
+    void settingsPageSetsEachAccountsRoute()
+    {
+        QFETCH(QString, sender801);
+        QFETCH(QString, sender802);
+        QFETCH(QString, refusal);
+        QSettings().remove(QStringLiteral("OrderRoute"));
+        m_client->findChild<QAction*>(QStringLiteral("action_settings_schedOrd"))->trigger();
+        QPointer<QDialog> dialog = m_client->settingsDialog();
+        QVERIFY(dialog);
+        auto* account = dialog->findChild<QComboBox*>(QStringLiteral("comboBox_routeAccount"));
+        auto* kind = dialog->findChild<QComboBox*>(QStringLiteral("comboBox_routeKind"));
+        auto* sender = dialog->findChild<QLineEdit*>(QStringLiteral("lineEdit_fixSender"));
+        auto* port = dialog->findChild<QSpinBox*>(QStringLiteral("spinBox_fixPort"));
+        QCOMPARE(kind->currentText(), QStringLiteral("模拟券商"));
+        QVERIFY(!sender->isEnabled());
+        const QStringList senders{sender801, sender802};
+        for (int i = 0; i < senders.size(); ++i) {
+            account->setCurrentIndex(account->findData(801 + i));
+            kind->setCurrentIndex(1);
+            QVERIFY(sender->isEnabled());
+            sender->setText(senders[i]);
+            port->setValue(9900 + i);
+        }
+        QSignalSpy popups(gWM, &WindowManager::signalPopup);
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        if (!refusal.isEmpty()) {
+            QCOMPARE(popups.count(), 1);
+            QCOMPARE(popups.first().at(2).toString(), refusal);
+            QVERIFY(dialog && dialog->isVisible());
+            QVERIFY(QSettings().childGroups().contains(QStringLiteral("OrderRoute")) == false);
+            dialog->reject();
+            return;
+        }
+        QTRY_VERIFY(!dialog);
+        QCOMPARE(popups.count(), 0);
+        const OrderRouteSettings saved = OrderRouteSettings::load();
+        for (int i = 0; i < senders.size(); ++i) {
+            const OrderRouteSettings::Account route = saved.account(801 + i);
+            QVERIFY(route.kind == OrderRouteSettings::Kind::Fix);
+            QCOMPARE(route.session.senderCompId, senders[i]);
+            QCOMPARE(route.session.targetCompId, QStringLiteral("VELMSIM"));
+            QCOMPARE(route.session.port, 9900 + i);
+        }
+        QVERIFY(saved.account(803).kind == OrderRouteSettings::Kind::Simulated);
+    }
+
     // The window opens within the screen (default size centred, or where it was closed when
     // that fits); `saved` is where the previous window was closed.
     void windowFitsTheScreenAndIsRemembered_data()
@@ -237,8 +299,9 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             environment.remove(QLatin1String(name));
-        const QStringList options{"--help", "--version", "--zoom=33"};
-        const QStringList outputs{"--screenshots <dir>", "velm_client 0.1", "--zoom takes 80, 90, 100, 110, 125 or 150, not \"33\"."};
+        const QStringList options{"--help", "--version", "--zoom=33", "--route=10001=tcp"};
+        const QStringList outputs{"--screenshots <dir>", "velm_client 0.1", "--zoom takes 80, 90, 100, 110, 125 or 150, not \"33\".",
+                                  "--route takes <account>=sim or <account>=fix, not \"10001=tcp\"."};
         for (int i = 0; i < options.size(); ++i) {
             QProcess client;
             client.setProcessEnvironment(environment);

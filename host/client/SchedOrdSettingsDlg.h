@@ -1,5 +1,7 @@
 #pragma once
 
+#include "OrderRouteSettings.h"
+
 #include <QDialog>
 
 namespace Ui {
@@ -7,7 +9,8 @@ class SchedOrdSettingsDlg;
 }
 
 // The host's settings page for scheduled orders: shows the window manager's four settings and
-// saves them when the trader confirms.
+// each account's order route, and saves them when the trader confirms. Routes with parameters
+// that cannot make a session are refused with a message, and the page stays open.
 class SchedOrdSettingsDlg final : public QDialog
 {
     Q_OBJECT
@@ -18,5 +21,11 @@ public:
     void accept() override;
 
 private:
+    void showRoute(int accountId);
+    void keepShownRoute();
+    void enableSessionFields();
+
     Ui::SchedOrdSettingsDlg* ui;
+    OrderRouteSettings m_routes;
+    int m_shownAccountId = 0;
 };

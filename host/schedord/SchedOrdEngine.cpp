@@ -88,6 +88,9 @@ void SchedOrdEngine::setRoute(BrokerRoute* route)
     m_route = route ? route : &m_simRoute;
     m_sender.setRoute(*m_route);
     installRouteHandlers();
+    // Its session may have come up before it was ours to hear of.
+    m_reconcileRequested = true;
+    requestWake(*m_sync);
 }
 
 void SchedOrdEngine::setAccount(int apiType, const QMap<char, QString>& shareholderAccounts)
@@ -449,7 +452,7 @@ void SchedOrdEngine::reconcileOpenOrders(int64_t now)
             ++asked;
     });
     if (asked > 0)
-        m_outbox.log(now, QStringLiteral("%1已连接：向券商查询%2个未完结委托的状态").arg(m_route->name()).arg(asked));
+        m_outbox.log(now, QStringLiteral("经%1向券商查询%2个未完结委托的状态").arg(m_route->name()).arg(asked));
 }
 
 void SchedOrdEngine::reportTouched(int64_t now)
