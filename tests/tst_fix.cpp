@@ -138,6 +138,24 @@ struct Loopback {
         return whyNot;
     }
 
+    // Tag `tag` of the last message about `ref` in the route's message log, as it arrived.
+    QString lastLoggedField(const QString& ref, int tag) const
+    {
+        const QDir logs(folder.filePath(QStringLiteral("route/fix/log")));
+        QFile log(logs.filePath(logs.entryList({QStringLiteral("*.messages.current.log")}).value(0)));
+        if (!log.open(QIODevice::ReadOnly))
+            return QStringLiteral("no message log");
+        const QByteArray refField = "\x01" "11=" + ref.toUtf8() + "\x01";
+        const QByteArray wanted = "\x01" + QByteArray::number(tag) + '=';
+        QString value;
+        for (const QByteArray& line : log.readAll().split('\n')) {
+            const int at = line.indexOf(wanted);
+            if (line.contains(refField) && at >= 0)
+                value = QString::fromUtf8(line.mid(at + wanted.size()).split('\x01').value(0));
+        }
+        return value;
+    }
+
     QTemporaryDir folder;
     int port;
     MarketSimulator market;
@@ -394,6 +412,9 @@ private slots:
         loop.market.setQuote(kKey, book(1000.0, 1000));
         QTRY_COMPARE_WITH_TIMEOUT(loop.log.reports.size(), size_t(6), kWaitMs);
         expect(loop.log.reports[5], "10001-1-3", State::Filled, 500, 500, QString());
+        // Its average price covers both trades, with the first order's trade in between.
+        QCOMPARE(loop.lastLoggedField(QStringLiteral("10001-1-3"), 6), QStringLiteral("10.006"));
+        QCOMPARE(loop.lastLoggedField(QStringLiteral("10001-1-1"), 6), QStringLiteral("10.01"));
 
         // The same reference twice is the exchange's to refuse.
         QVERIFY(loop.route.sendOrder(order("10001-1-3", '0', 10.01, 100), &whyNot));

@@ -14,17 +14,16 @@
 #include "ServiceScheduledOrder.h"
 #include "SimBroker.h"
 #include "TestAccounts.h"
+#include "TimedApplication.h"
 #include "UserData.h"
 #include "Util.h"
 #include "VelmTest.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QEventLoop>
 #include <QFile>
 #include <QMetaEnum>
-#include <QThread>
 #include <QTimer>
 
 #include <malloc.h>
@@ -35,7 +34,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <functional>
-#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -262,61 +260,6 @@ PauseResult pauseDuringBurst(int pausedTasks)
     result.firedAfter -= result.firedBefore;
     return result;
 }
-
-// Times every event delivered on the GUI thread while recording, by receiver. Only outermost
-// deliveries count, so a handler that sends events of its own is timed once, with them.
-class TimedApplication final : public QApplication
-{
-public:
-    struct Slowest {
-        double ms = 0.0;
-        QString receiver;
-        QEvent::Type type = QEvent::None;
-        double totalMs = 0.0;
-        int deliveries = 0;
-    };
-
-    using QApplication::QApplication;
-
-    bool notify(QObject* receiver, QEvent* event) override
-    {
-        if (!m_recording || m_depth > 0 || QThread::currentThread() != thread())
-            return QApplication::notify(receiver, event);
-        const QString name = QString::fromLatin1(receiver->metaObject()->className());
-        const QEvent::Type type = event->type();
-        ++m_depth;
-        QElapsedTimer timer;
-        timer.start();
-        const bool handled = QApplication::notify(receiver, event);
-        const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-        --m_depth;
-        Slowest& slowest = m_byReceiver[name];
-        if (ms > slowest.ms) {
-            slowest.ms = ms;
-            slowest.receiver = name;
-            slowest.type = type;
-        }
-        slowest.totalMs += ms;
-        ++slowest.deliveries;
-        return handled;
-    }
-
-    void record(bool on) { m_recording = on; }
-    // The receivers' slowest single deliveries, slowest first.
-    std::vector<Slowest> slowest() const
-    {
-        std::vector<Slowest> all;
-        for (const auto& entry : m_byReceiver)
-            all.push_back(entry.second);
-        std::sort(all.begin(), all.end(), [](const Slowest& a, const Slowest& b) { return a.ms > b.ms; });
-        return all;
-    }
-
-private:
-    bool m_recording = false;
-    int m_depth = 0;
-    std::map<QString, Slowest> m_byReceiver;
-};
 
 // The longest gap between the beats of a 1 ms timer on the GUI thread while `until` is false
 // (checked on every beat).

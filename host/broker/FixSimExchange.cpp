@@ -144,6 +144,11 @@ private:
         int reportedTraded = 0;
     };
 
+    struct Fill {
+        double amount = 0.0;
+        double volume = 0.0;
+    };
+
     // What keeps the order from the broker, for the trader; fills `request` when nothing does.
     QString orderProblem(const FIX::Message& message, const Entry& entry, SimOrderRequest* request, int* rejectReason)
     {
@@ -195,17 +200,18 @@ private:
         return false;
     }
 
-    double averagePrice(int orderId) const
+    // Only the trades added since the last report are read: reading every trade for every
+    // report made a burst of orders quadratic.
+    double averagePrice(int orderId)
     {
-        double amount = 0.0;
-        double volume = 0.0;
-        for (const SimTrade& trade : m_broker.trades()) {
-            if (trade.OrderID == orderId) {
-                amount += trade.Price * trade.Volume;
-                volume += trade.Volume;
-            }
+        for (const SimTrade& trade : m_broker.tradesFrom(m_tradesSeen)) {
+            Fill& fill = m_fills[trade.OrderID];
+            fill.amount += trade.Price * trade.Volume;
+            fill.volume += trade.Volume;
+            ++m_tradesSeen;
         }
-        return volume > 0.0 ? amount / volume : 0.0;
+        const auto it = m_fills.find(orderId);
+        return it != m_fills.end() && it->second.volume > 0.0 ? it->second.amount / it->second.volume : 0.0;
     }
 
     void send(Entry& entry, const SimOrder& order, char execType)
@@ -277,6 +283,8 @@ private:
     const SecurityCatalogue& m_catalogue;
     std::map<std::string, Entry> m_entries;         // by ClOrdID
     std::map<int, std::string> m_refByOrderId;
+    std::map<int, Fill> m_fills;                    // by OrderID
+    size_t m_tradesSeen = 0;
     long long m_lastExecId = 0;
 };
 
