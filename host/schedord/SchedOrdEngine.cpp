@@ -6,6 +6,7 @@
 #include "Util.h"
 
 #include <algorithm>
+#include <chrono>
 
 using namespace VELMSCHEDORDAPI;
 
@@ -87,6 +88,7 @@ void SchedOrdEngine::setRoute(BrokerRoute* route)
     m_route->setConnectedHandler(nullptr);
     m_route = route ? route : &m_simRoute;
     m_sender.setRoute(*m_route);
+    m_sliceSize = m_route->answersAtOnce() ? SliceSize : RouteSliceSize;
     installRouteHandlers();
     // Its session may have come up before it was ours to hear of.
     m_reconcileRequested = true;
@@ -161,6 +163,10 @@ void SchedOrdEngine::stop()
         if (!m_thread.joinable())
             return;
         m_stopping = true;
+        {
+            std::lock_guard<std::mutex> guard(m_sync->wakeMutex);
+            m_sync->stopRequested = true;
+        }
         requestWake(*m_sync);
     }
     m_thread.join();
@@ -255,14 +261,14 @@ bool SchedOrdEngine::fireDue(int64_t now)
         ++touched.outcomes[outcomeIndex(ref.subTask->TriggerStatus)];
         touched.last = ref.subTask;
     }
-    return m_dueSlice.size() == static_cast<size_t>(SliceSize) && m_store.nextDueTime() <= now;
+    return m_dueSlice.size() == m_sliceSize && m_store.nextDueTime() <= now;
 }
 
 void SchedOrdEngine::takeDueSlice(int64_t now)
 {
     m_dueSlice.clear();
     SchedOrdStore::SubTaskRef ref;
-    while (m_dueSlice.size() < static_cast<size_t>(SliceSize) && m_store.takeDue(now, ref))
+    while (m_dueSlice.size() < m_sliceSize && m_store.takeDue(now, ref))
         m_dueSlice.push_back(ref);
 }
 
@@ -558,15 +564,27 @@ void SchedOrdEngine::sleepUntilWoken(std::unique_lock<std::mutex>& lock)
         m_storage->checkpointIfGrown();
     // Held locally: a test may swap the clock while the thread waits on this one.
     const std::shared_ptr<SchedOrdClock> clock = m_clock;
+    const bool reportsComeLater = !m_route->answersAtOnce();
     lock.unlock();
     {
         std::unique_lock<std::mutex> wakeLock(m_sync->wakeMutex);
         // Whatever asked for a wake-up since the store was last looked at was noted here.
         if (!m_sync->wakeRequested)
             clock->waitUntil(wakeLock, m_sync->wake, deadline);
+        if (reportsComeLater && !m_sync->incomingReports.empty())
+            gatherReports(wakeLock, *clock, deadline);
         m_sync->wakeRequested = false;
     }
     lock.lock();
+}
+
+// Waits a little for more reports, never past the next set time, a stop or a reconnection.
+void SchedOrdEngine::gatherReports(std::unique_lock<std::mutex>& wakeLock, const SchedOrdClock& clock, int64_t deadline)
+{
+    const int64_t ticksPerMs = SchedOrdClock::TicksPerSecond / 1000;
+    const int64_t untilDueMs = std::max<int64_t>(0, (deadline - clock.now()) / ticksPerMs);
+    const auto gather = std::chrono::milliseconds(std::min<int64_t>(ReportGatherMs, untilDueMs));
+    m_sync->wake.wait_for(wakeLock, gather, [this] { return m_sync->stopRequested || m_sync->reconcileRequested; });
 }
 
 std::function<void()> SchedOrdEngine::wakeHandler() const

@@ -43,6 +43,12 @@ public:
     // Bounds how long an operation waits for a burst; sub-tasks of one main task fired in the
     // same slice are reported together.
     static constexpr int SliceSize = 1000;
+    // A route that answers later writes every order to its own store on the way out: smaller
+    // slices keep the lock short for the operations (and the tables' reads) waiting on it.
+    static constexpr int RouteSliceSize = 64;
+    // Reports of such a route arrive one by one; gathering them this long turns a burst's fills
+    // into a handful of signals instead of thousands.
+    static constexpr int ReportGatherMs = 10;
     // How many sub-tasks due now are marked as being sent in one durable commit: a burst waits
     // for the disk once, not once per slice.
     static constexpr int MarkAhead = 20000;
@@ -117,6 +123,7 @@ private:
         bool wakeRequested = false;
         std::vector<BrokerExecutionReport> incomingReports;    // guarded by wakeMutex
         bool reconcileRequested = false;                        // guarded by wakeMutex
+        bool stopRequested = false;                             // guarded by wakeMutex
         std::atomic<std::thread::id> engineThread;
     };
     // The store's lock for an operation from another thread: while one waits, the engine yields
@@ -168,6 +175,7 @@ private:
     void emitPending(std::unique_lock<std::mutex>& lock);
     void letWaitingOperationsIn(std::unique_lock<std::mutex>& lock);
     void sleepUntilWoken(std::unique_lock<std::mutex>& lock);
+    void gatherReports(std::unique_lock<std::mutex>& wakeLock, const SchedOrdClock& clock, int64_t deadline);
     std::function<void()> wakeHandler() const;
 
     std::shared_ptr<Sync> m_sync = std::make_shared<Sync>();
@@ -186,6 +194,7 @@ private:
     SimBrokerRoute m_simRoute;
     BrokerRoute* m_route = &m_simRoute;
     SchedOrdOrderSender m_sender;
+    size_t m_sliceSize = SliceSize;
     bool m_firing = false;                      // a report now is the answer to the order being fired
     Emitter m_emit;
 
