@@ -180,9 +180,7 @@ private slots:
         QSignalSpy inserted(form.get(), &SchedOrd_SingleOrderInsertWid::signalSingleOrderInsertBtnClicked);
         click(form, "pushButton_singleOI_bottom_Insert");
         QCOMPARE(inserted.count(), message.isEmpty() ? 1 : 0);
-        QCOMPARE(gWM->popups().size(), message.isEmpty() ? 0 : 1);
-        QCOMPARE(gWM->popups().value(0).text, message);
-        QCOMPARE(gWM->popups().value(0).parent.data(), message.isEmpty() ? nullptr : form.get());
+        QCOMPARE(VelmTest::popups(form.get()), message.isEmpty() ? QStringList() : QStringList{message});
     }
 
     // One level-1 subscription at a time, dropped by a reset and by the form's end.
