@@ -151,10 +151,7 @@ private slots:
 private:
     void open() { openTable<Velm_Space::SchedOrd_TableSubTaskWid>(); }
 
-    QComboBox* combo() const
-    {
-        return m_table->findChild<QComboBox*>(QStringLiteral("comboBox_subtask_maintaskname"));
-    }
+    QComboBox* combo() const { return m_table->findChild<QComboBox*>(QStringLiteral("comboBox_subtask_maintaskname")); }
 
     QStringList comboTexts() const
     {
