@@ -178,10 +178,10 @@ private slots:
             QApplication::sendEvent(view.viewport(), &move);
             return view.viewport()->cursor().shape();
         };
-        QCOMPARE(moveTo(view.buttonRect(index, 1).center()), Qt::PointingHandCursor);
-        QCOMPARE(moveTo(QPoint(cell.left() + cell.width() / 2, cell.center().y())), Qt::ArrowCursor);
-        QCOMPARE(moveTo(view.buttonRect(index, 0).center()), Qt::PointingHandCursor);
-        QCOMPARE(moveTo(view.visualRect(m_model->index(1, kPlainColumn)).center()), Qt::ArrowCursor);
+        // Onto the second button, between the two, onto the first, off the button column.
+        QCOMPARE((QList<Qt::CursorShape>{moveTo(view.buttonRect(index, 1).center()), moveTo(QPoint(cell.left() + cell.width() / 2, cell.center().y())),
+                                         moveTo(view.buttonRect(index, 0).center()), moveTo(view.visualRect(m_model->index(1, kPlainColumn)).center())}),
+                 (QList<Qt::CursorShape>{Qt::PointingHandCursor, Qt::ArrowCursor, Qt::PointingHandCursor, Qt::ArrowCursor}));
     }
 
 private:

@@ -309,14 +309,12 @@ private slots:
         QTRY_COMPARE(answers.count(), 1);
         const int requestId = answers.first().at(4).toInt();
         auto* display = child<QLineEdit>(form, "lineEdit_singleOI_MaxVolume");
-        QCOMPARE(display->text(), QStringLiteral("10000"));   // 103,500 at 10.35
-        QCOMPARE(display->toolTip(), QStringLiteral("正确"));
+        QCOMPARE((QStringList{display->text(), display->toolTip()}), (QStringList{"10000", "正确"}));   // 103,500 at 10.35
 
         emit data->signal_RspInquiryMaxOrderVolumeFinished(QStringLiteral("600000.SH"), 1, 0, QString(), requestId - 1);
         QCOMPARE(display->text(), QStringLiteral("10000"));
         emit data->signal_RspInquiryMaxOrderVolumeFinished(QStringLiteral("000001.SZ"), 0, 3, QStringLiteral("委托价格无效"), requestId);
-        QCOMPARE(display->text(), QStringLiteral("委托价格无效"));
-        QCOMPARE(display->toolTip(), QStringLiteral("委托价格无效"));
+        QCOMPARE((QStringList{display->text(), display->toolTip()}), (QStringList{"委托价格无效", "委托价格无效"}));
     }
 };
 
