@@ -5,6 +5,14 @@
 
 Q_DECLARE_METATYPE(SimOrderRequest)
 
+// Plenty of all but what the order `uses` (F funds, L credit line, P position, Q short quota): `have`;
+// `reason`: the refusal, empty when accepted.
+struct Check { int apiType; SimOrderRequest order; char uses; double have; QString reason; };
+Q_DECLARE_METATYPE(Check)
+// Placed against a book of 1000 at each level, then crossed by asks from `laterAsk1` cents (0: none).
+struct Trade { SimOrderRequest order; int laterAsk1; char status; double fundsLeft; int positionLeft; };
+Q_DECLARE_METATYPE(Trade)
+
 static const QString kKey = QStringLiteral("600000.SH");
 
 // Bids 10.34 .. 10.30, asks from `ask1` cents up, each level `volume` deep.
@@ -27,37 +35,29 @@ class BrokerTest : public QObject
 private slots:
     void initTestCase() { VelmTest::installStrictMessageHandler(); }
 
-    // Plenty of all but what the order `uses` (F funds, L credit line, P position, Q short quota): `have`,
-    // less what an accepted order reserves (money at its limit). Buys at 10.30, sells at 10.40 rest.
+    // What is left is `have` less what an accepted order reserves (money at its limit). Buys at 10.30, sells at 10.40 rest.
     void checksAndReserves_data()
     {
-        QTest::addColumn<int>("apiType");
-        QTest::addColumn<SimOrderRequest>("order");
-        QTest::addColumn<char>("uses");
-        QTest::addColumn<double>("have");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("buy, funds short by a cent") << 1 << request('0', 10.30, 200) << 'F' << 2059.99 << "可用资金不足";
-        QTest::newRow("buy, funds exactly enough") << 1 << request('0', 10.30, 200) << 'F' << 2060.0 << "";
-        QTest::newRow("buy, not a whole lot") << 1 << request('0', 10.30, 150) << 'F' << 1e6 << "委托数量不是交易单位的整数倍";
-        QTest::newRow("STAR buy below 200") << 1 << request('0', 10.30, 199, 200, 1) << 'F' << 1e6 << "委托数量低于最小申报数量";
-        QTest::newRow("no volume") << 1 << request('0', 10.30, 0) << 'F' << 1e6 << "委托数量必须大于0";
-        QTest::newRow("no price") << 1 << request('0', 0.0, 100) << 'F' << 1e6 << "委托价格无效";
-        QTest::newRow("sell more than held") << 1 << request('1', 10.40, 200) << 'P' << 100.0 << "可用持仓不足";
-        QTest::newRow("sell an odd lot") << 1 << request('1', 10.40, 50) << 'P' << 150.0 << "";
-        QTest::newRow("financed buy uses the line") << 2 << request('i', 10.30, 100) << 'L' << 1029.0 << "可用融资额度不足";
-        QTest::newRow("financed buy within the line") << 2 << request('i', 10.30, 100) << 'L' << 1030.0 << "";
-        QTest::newRow("buy to cover uses funds") << 2 << request('l', 10.30, 100) << 'F' << 1029.0 << "可用资金不足";
-        QTest::newRow("short sell beyond the quota") << 2 << request('j', 10.40, 200) << 'Q' << 100.0 << "可用融券额度不足";
-        QTest::newRow("short sell within the quota") << 2 << request('j', 10.40, 100) << 'Q' << 100.0 << "";
-        QTest::newRow("sell to repay uses the position") << 2 << request('k', 10.40, 100) << 'P' << 0.0 << "可用持仓不足";
+        QTest::addColumn<Check>("row");
+        QTest::newRow("buy, funds short by a cent") << Check{1, request('0', 10.30, 200), 'F', 2059.99, "可用资金不足"};
+        QTest::newRow("buy, funds exactly enough") << Check{1, request('0', 10.30, 200), 'F', 2060.0, ""};
+        QTest::newRow("buy, not a whole lot") << Check{1, request('0', 10.30, 150), 'F', 1e6, "委托数量不是交易单位的整数倍"};
+        QTest::newRow("STAR buy below 200") << Check{1, request('0', 10.30, 199, 200, 1), 'F', 1e6, "委托数量低于最小申报数量"};
+        QTest::newRow("no volume") << Check{1, request('0', 10.30, 0), 'F', 1e6, "委托数量必须大于0"};
+        QTest::newRow("no price") << Check{1, request('0', 0.0, 100), 'F', 1e6, "委托价格无效"};
+        QTest::newRow("sell more than held") << Check{1, request('1', 10.40, 200), 'P', 100.0, "可用持仓不足"};
+        QTest::newRow("sell an odd lot") << Check{1, request('1', 10.40, 50), 'P', 150.0, ""};
+        QTest::newRow("financed buy uses the line") << Check{2, request('i', 10.30, 100), 'L', 1029.0, "可用融资额度不足"};
+        QTest::newRow("financed buy within the line") << Check{2, request('i', 10.30, 100), 'L', 1030.0, ""};
+        QTest::newRow("buy to cover uses funds") << Check{2, request('l', 10.30, 100), 'F', 1029.0, "可用资金不足"};
+        QTest::newRow("short sell beyond the quota") << Check{2, request('j', 10.40, 200), 'Q', 100.0, "可用融券额度不足"};
+        QTest::newRow("short sell within the quota") << Check{2, request('j', 10.40, 100), 'Q', 100.0, ""};
+        QTest::newRow("sell to repay uses the position") << Check{2, request('k', 10.40, 100), 'P', 0.0, "可用持仓不足"};
     }
     void checksAndReserves()
     {
-        QFETCH(int, apiType);
-        QFETCH(SimOrderRequest, order);
-        QFETCH(char, uses);
-        QFETCH(double, have);
-        QFETCH(QString, reason);
+        QFETCH(Check, row);
+        const auto& [apiType, order, uses, have, reason] = row;
         const double plenty = 1e6;
         SimBroker broker(apiType);
         broker.setAvailableFunds(uses == 'F' ? have : plenty);
@@ -81,23 +81,18 @@ private slots:
     // trades when a later quote (asks from `laterAsk1` cents, 200 each) crosses it; signals wait for announceChanges().
     void ordersTradeAgainstTheLevels_data()
     {
-        QTest::addColumn<SimOrderRequest>("order");
-        QTest::addColumn<int>("laterAsk1");
-        QTest::addColumn<char>("status");
-        QTest::addColumn<double>("fundsLeft");
-        QTest::addColumn<int>("positionLeft");
-        QTest::newRow("limit stops the walk") << request('0', 10.37, 2500) << 0 << SimOrderStatus::PartFilled << 1e5 - 1000 * 10.36 - 1500 * 10.37 << 2000;
-        QTest::newRow("all five levels") << request('0', 10.45, 5300) << 0 << SimOrderStatus::PartFilled << 1e5 - 51900 - 300 * 10.45 << 5000;
-        QTest::newRow("sell gets bid 1") << request('1', 10.30, 600) << 0 << SimOrderStatus::Filled << 1e5 + 600 * 10.34 << 400;
-        QTest::newRow("resting, not crossed") << request('0', 10.30, 300) << 1031 << SimOrderStatus::Accepted << 1e5 - 3090 << 0;
-        QTest::newRow("resting, crossed in part") << request('0', 10.30, 500) << 1029 << SimOrderStatus::PartFilled << 1e5 - 5150 + 2 << 400;
-        QTest::newRow("resting, crossed in full") << request('0', 10.30, 300) << 1029 << SimOrderStatus::Filled << 1e5 - 3090 + 2 << 300;
+        QTest::addColumn<Trade>("row");
+        QTest::newRow("limit stops the walk") << Trade{request('0', 10.37, 2500), 0, SimOrderStatus::PartFilled, 1e5 - 1000 * 10.36 - 1500 * 10.37, 2000};
+        QTest::newRow("all five levels") << Trade{request('0', 10.45, 5300), 0, SimOrderStatus::PartFilled, 1e5 - 51900 - 300 * 10.45, 5000};
+        QTest::newRow("sell gets bid 1") << Trade{request('1', 10.30, 600), 0, SimOrderStatus::Filled, 1e5 + 600 * 10.34, 400};
+        QTest::newRow("resting, not crossed") << Trade{request('0', 10.30, 300), 1031, SimOrderStatus::Accepted, 1e5 - 3090, 0};
+        QTest::newRow("resting, crossed in part") << Trade{request('0', 10.30, 500), 1029, SimOrderStatus::PartFilled, 1e5 - 5150 + 2, 400};
+        QTest::newRow("resting, crossed in full") << Trade{request('0', 10.30, 300), 1029, SimOrderStatus::Filled, 1e5 - 3090 + 2, 300};
     }
     void ordersTradeAgainstTheLevels()
     {
-        QFETCH(SimOrderRequest, order);
-        QFETCH(int, laterAsk1);
-        QFETCH(char, status);
+        QFETCH(Trade, row);
+        const auto& [order, laterAsk1, status, fundsLeft, positionLeft] = row;
         const bool laterTrade = laterAsk1 && status != SimOrderStatus::Accepted;   // only a trade changes the account then
         SimBroker broker(1);
         broker.setAvailableFunds(1e5);
@@ -109,8 +104,8 @@ private slots:
         if (laterAsk1)
             broker.matchResting(kKey, book(200.0, laterAsk1), 8);
         QCOMPARE(broker.orders().front().Status, status);
-        QTEST(broker.availableFunds(), "fundsLeft");
-        QTEST(broker.positionAvailable(kKey), "positionLeft");
+        QCOMPARE(broker.availableFunds(), fundsLeft);
+        QCOMPARE(broker.positionAvailable(kKey), positionLeft);
         QCOMPARE(accountSpy.count() + ordersSpy.count(), 0);
         broker.announceChanges(broker.takeChanges());
         QCOMPARE(QVector<int>({accountSpy.count(), ordersSpy.count()}), QVector<int>(2, laterTrade ? 1 : 0));

@@ -2,6 +2,7 @@
 #include "SchedOrdTaskTime.h"
 #include "TableHeaderSchedOrdMainTask.h"
 #include "TableHeaderSchedOrdSubTask.h"
+#include "TaskBuilder.h"
 #include "TestAccounts.h"
 #include "UserData.h"
 #include "Util.h"
@@ -16,7 +17,9 @@ using namespace VELMSCHEDORDAPI;
 using Velm_Space::TableHeaderSchedOrdMainTask;
 using Velm_Space::TableHeaderSchedOrdSubTask;
 using Adjust = std::function<void(SchedOrdTaskField&, SchedOrdSubTaskField&)>;
-Q_DECLARE_METATYPE(Adjust)
+// Column `columnId` of the main or sub-task table: its `text` and sort value.
+struct Cell { QString table; int columnId; QString text; QVariant userValue; Adjust adjust; bool credit; };
+Q_DECLARE_METATYPE(Cell)
 
 namespace {
 
@@ -45,18 +48,10 @@ SchedOrdTaskField mainTask()
 
 SchedOrdSubTaskField firedSubTask()
 {
-    SchedOrdSubTaskField sub;
-    sub.MainTaskID = 12;
-    sub.SubTaskID = 37;
-    sub.SecurityID = "600000";
-    sub.ExchangeID = '1';
-    sub.SecurityKey = "600000.SH";
-    sub.Direction = '1';
-    sub.StartTime = at(14, 56, 30);
+    SchedOrdSubTaskField sub = VelmTest::makeSubTask({"600000.SH", '1', at(14, 56, 30), 1500}, 12, 37);
     sub.TriggerTime = at(14, 56, 30) + 1234567;
     sub.SubTaskStatus = '4';
     sub.TriggerStatus = '4';
-    sub.TargetVolume = 1500;
     sub.OrderVolume = 1400;
     sub.TradeVolume = 300;
     sub.ErrorMsg = Util::QStr2str(QStringLiteral("可用持仓不足"));
@@ -83,15 +78,10 @@ private slots:
     // The sort values pin the order too: a start time with 起 sorts after the bare one, before the next second.
     void cells_data()
     {
-        QTest::addColumn<QString>("table");
-        QTest::addColumn<bool>("credit");
-        QTest::addColumn<Adjust>("adjust");
-        QTest::addColumn<int>("columnId");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QVariant>("userValue");
+        QTest::addColumn<Cell>("cell");
         const auto row = [](const char* name, const char* table, int columnId, const QString& text, const QVariant& value,
                             const Adjust& adjust = [](SchedOrdTaskField&, SchedOrdSubTaskField&) {}, bool credit = false) {
-            QTest::newRow(name) << QString(table) << credit << adjust << columnId << text << value;
+            QTest::newRow(name) << Cell{table, columnId, text, value, adjust, credit};
         };
         const auto direction = [](char d) { return Adjust([d](SchedOrdTaskField& t, SchedOrdSubTaskField& s) { t.Direction = s.Direction = d; }); };
         const auto untriggered = [](size_t subTasks) {
@@ -131,23 +121,19 @@ private slots:
     }
     void cells()
     {
-        QFETCH(QString, table);
-        QFETCH(bool, credit);
-        QFETCH(Adjust, adjust);
-        QFETCH(int, columnId);
-        QFETCH(QVariant, userValue);
+        QFETCH(Cell, cell);
         SchedOrdTaskField task = mainTask();
         SchedOrdSubTaskField sub = firedSubTask();
-        adjust(task, sub);
+        cell.adjust(task, sub);
         TableHeaderSchedOrdMainTask mainHeader;
         TableHeaderSchedOrdSubTask subHeader;
-        TableHeader& header = table == "main" ? static_cast<TableHeader&>(mainHeader) : subHeader;
-        const std::any record = table == "main" ? std::any(&task) : std::any(&sub);
-        UserData* account = credit ? m_credit : m_stock;
-        QTEST(header.getColumnValue(columnId, record, account), "text");
-        const QVariant value = header.getColumnValueUserRole(columnId, record, account);
-        QCOMPARE(value.userType(), userValue.userType());
-        QCOMPARE(value, userValue);
+        TableHeader& header = cell.table == "main" ? static_cast<TableHeader&>(mainHeader) : subHeader;
+        const std::any record = cell.table == "main" ? std::any(&task) : std::any(&sub);
+        UserData* account = cell.credit ? m_credit : m_stock;
+        QCOMPARE(header.getColumnValue(cell.columnId, record, account), cell.text);
+        const QVariant value = header.getColumnValueUserRole(cell.columnId, record, account);
+        QCOMPARE(value.userType(), cell.userValue.userType());
+        QCOMPARE(value, cell.userValue);
     }
 
     // No account, status codes outside the tables, null records and the other table's records.
@@ -156,8 +142,10 @@ private slots:
         TableHeaderSchedOrdMainTask mainHeader;
         TableHeaderSchedOrdSubTask subHeader;
         SchedOrdSubTaskField sub = firedSubTask();
+        QStringList texts;
         for (int id : {1, 2, 3, 4, 9, 12, 13})
-            QCOMPARE(subHeader.getColumnValue(id, std::any(&sub), nullptr), QString());
+            texts << subHeader.getColumnValue(id, std::any(&sub), nullptr);
+        QCOMPARE(texts.join(QLatin1Char('|')), QStringLiteral("||||||"));
         // Sort values do without the account, but code and name are the account's answers.
         QCOMPARE(subHeader.getColumnValueUserRole(9, std::any(&sub), nullptr), QVariant(1500));
         QVERIFY(!subHeader.getColumnValueUserRole(2, std::any(&sub), nullptr).isValid());
@@ -167,15 +155,13 @@ private slots:
         task.TriggerStatus = 'x';
         sub.SubTaskStatus = '7';
         sub.TriggerStatus = '6';
-        QCOMPARE(mainHeader.getColumnValue(6, std::any(&task), m_stock), QString());
-        QCOMPARE(mainHeader.getColumnValue(7, std::any(&task), m_stock), QStringLiteral("(2/5)"));
-        QCOMPARE(subHeader.getColumnValue(7, std::any(&sub), m_stock), QString());
-        QCOMPARE(subHeader.getColumnValue(8, std::any(&sub), m_stock), QString());
         const std::any nullTask(static_cast<SchedOrdTaskField*>(nullptr));
         const std::any nullSub(static_cast<SchedOrdSubTaskField*>(nullptr));
-        QCOMPARE(mainHeader.getColumnValue(1, nullTask, m_stock), QString());
+        QCOMPARE((QStringList{mainHeader.getColumnValue(6, std::any(&task), m_stock), mainHeader.getColumnValue(7, std::any(&task), m_stock),
+                              subHeader.getColumnValue(7, std::any(&sub), m_stock), subHeader.getColumnValue(8, std::any(&sub), m_stock),
+                              mainHeader.getColumnValue(1, nullTask, m_stock), subHeader.getColumnValue(2, nullSub, m_stock)}),
+                 (QStringList{"", "(2/5)", "", "", "", ""}));
         QVERIFY(!mainHeader.getColumnValueUserRole(1, nullTask, m_stock).isValid());
-        QCOMPARE(subHeader.getColumnValue(2, nullSub, m_stock), QString());
         QVERIFY(!subHeader.getRowValue(Qt::DisplayRole, nullSub).isValid());
         // One table's record in the other table's columns is a programming error.
         QVERIFY_EXCEPTION_THROWN(mainHeader.getColumnValue(1, std::any(&sub), m_stock), std::bad_any_cast);

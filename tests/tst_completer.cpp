@@ -17,6 +17,10 @@ static void typeText(QWidget* widget, const QString& text)
         QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
 }
 
+// Typed, then popup `line` moved to (or clicked, for key 0; -1 for none) and `key` pressed; `chosenKey` emitted, if any.
+struct Choice { QString typed; int line; int key; QString chosenKey; };
+Q_DECLARE_METATYPE(Choice)
+
 class CompleterTest : public QObject
 {
     Q_OBJECT
@@ -61,26 +65,20 @@ private slots:
         QVERIFY(!popup->currentIndex().isValid());
     }
 
-    // `line` is the popup line moved to (or clicked, for key 0), -1 for none.
     void eachChoiceEmitsOnce_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("line");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QString>("chosenKey");
-        QTest::newRow("exact code") << "600000" << -1 << int(Qt::Key_Return) << "600000.SH";
-        QTest::newRow("exact key, keypad Enter") << "600000.sh" << -1 << int(Qt::Key_Enter) << "600000.SH";
-        QTest::newRow("two names alike") << "沪深300" << -1 << int(Qt::Key_Return) << "";
-        QTest::newRow("code on two exchanges") << "000001" << -1 << int(Qt::Key_Return) << "";
-        QTest::newRow("third line, Enter") << "6000" << 2 << int(Qt::Key_Return) << "600028.SH";
-        QTest::newRow("second line clicked") << "银行" << 1 << 0 << "600016.SH";
+        QTest::addColumn<Choice>("row");
+        QTest::newRow("exact code") << Choice{"600000", -1, Qt::Key_Return, "600000.SH"};
+        QTest::newRow("exact key, keypad Enter") << Choice{"600000.sh", -1, Qt::Key_Enter, "600000.SH"};
+        QTest::newRow("two names alike") << Choice{"沪深300", -1, Qt::Key_Return, ""};
+        QTest::newRow("code on two exchanges") << Choice{"000001", -1, Qt::Key_Return, ""};
+        QTest::newRow("third line, Enter") << Choice{"6000", 2, Qt::Key_Return, "600028.SH"};
+        QTest::newRow("second line clicked") << Choice{"银行", 1, 0, "600016.SH"};
     }
     void eachChoiceEmitsOnce()
     {
-        QFETCH(QString, typed);
-        QFETCH(int, line);
-        QFETCH(int, key);
-        QFETCH(QString, chosenKey);
+        QFETCH(Choice, row);
+        const auto& [typed, line, key, chosenKey] = row;
         QSignalSpy chosen(m_edit.get(), &MyCompleterEdit::signalTextComplete);
         typeText(m_edit.get(), typed);
         QAbstractItemView* popup = m_edit->completer()->popup();

@@ -32,10 +32,18 @@ QStyleOptionViewItem optionFor(const QRect& rect)
     return option;
 }
 
+// A check toggle: `state` after the event, 2 toggled (one signal), 0 untouched (none); `lacking`: a condition of a toggle.
+struct Toggle { QEvent::Type type; int buttonOrKey; QPoint at; bool consumed; int state; Lacking lacking; };
+// The corner pixel of cell (row, column) holding `text` with `direction` as its sort value.
+struct Background { int row, column; QString text; int direction; QColor expected; };
+
 const QVector<TableBtnInfo> kTwoButtons{{Velm_Space::Modify, QStringLiteral("修改"), QString(), QSize(0, 0)},
                                         {Velm_Space::Delete, QStringLiteral("删除"), QString(), QSize(0, 0)}};
 
 } // namespace
+
+Q_DECLARE_METATYPE(Toggle)
+Q_DECLARE_METATYPE(Background)
 
 // The monitor tables' delegate and view: button geometry, clicks, check toggling, painted colours.
 class DelegateTest : public QObject
@@ -64,38 +72,25 @@ private slots:
         m_delegate->setColorColumn(kColorColumn);
     }
 
-    // `state` after the event: 2 toggled (one signal), 0 untouched (none). The last rows lack one condition of a toggle.
     void checkToggling_data()
     {
-        QTest::addColumn<int>("eventType");
-        QTest::addColumn<int>("buttonOrKey");
-        QTest::addColumn<QPoint>("at");
-        QTest::addColumn<bool>("consumed");
-        QTest::addColumn<int>("state");
-        QTest::addColumn<int>("lacking");
-        const auto row = [](const char* name, QEvent::Type type, int buttonOrKey, QPoint at, bool consumed, int state,
-                            Lacking lacking = Nothing) {
-            QTest::newRow(name) << int(type) << buttonOrKey << at << consumed << state << int(lacking);
-        };
+        QTest::addColumn<Toggle>("row");
         const QEvent::Type release = QEvent::MouseButtonRelease, key = QEvent::KeyPress;
-        row("left release toggles", release, Qt::LeftButton, QPoint(20, 5), true, 2);
-        row("left press is taken, no change", QEvent::MouseButtonPress, Qt::LeftButton, QPoint(20, 5), true, 0);
-        row("right release ignored", release, Qt::RightButton, QPoint(20, 5), false, 0);
-        row("release outside the cell", release, Qt::LeftButton, QPoint(20, 40), false, 0);
-        row("space toggles", key, Qt::Key_Space, QPoint(), true, 2);
-        row("enter ignored", key, Qt::Key_Return, QPoint(), false, 0);
-        row("not user-checkable", release, Qt::LeftButton, QPoint(5, 5), false, 0, UserCheckable);
-        row("item disabled", release, Qt::LeftButton, QPoint(5, 5), false, 0, ItemEnabled);
-        row("option disabled", release, Qt::LeftButton, QPoint(5, 5), false, 0, OptionEnabled);
-        row("no check state", release, Qt::LeftButton, QPoint(5, 5), false, 0, CheckState);
+        QTest::newRow("left release toggles") << Toggle{release, Qt::LeftButton, QPoint(20, 5), true, 2, Nothing};
+        QTest::newRow("left press is taken, no change") << Toggle{QEvent::MouseButtonPress, Qt::LeftButton, QPoint(20, 5), true, 0, Nothing};
+        QTest::newRow("right release ignored") << Toggle{release, Qt::RightButton, QPoint(20, 5), false, 0, Nothing};
+        QTest::newRow("release outside the cell") << Toggle{release, Qt::LeftButton, QPoint(20, 40), false, 0, Nothing};
+        QTest::newRow("space toggles") << Toggle{key, Qt::Key_Space, QPoint(), true, 2, Nothing};
+        QTest::newRow("enter ignored") << Toggle{key, Qt::Key_Return, QPoint(), false, 0, Nothing};
+        QTest::newRow("not user-checkable") << Toggle{release, Qt::LeftButton, QPoint(5, 5), false, 0, UserCheckable};
+        QTest::newRow("item disabled") << Toggle{release, Qt::LeftButton, QPoint(5, 5), false, 0, ItemEnabled};
+        QTest::newRow("option disabled") << Toggle{release, Qt::LeftButton, QPoint(5, 5), false, 0, OptionEnabled};
+        QTest::newRow("no check state") << Toggle{release, Qt::LeftButton, QPoint(5, 5), false, 0, CheckState};
     }
     void checkToggling()
     {
-        QFETCH(int, eventType);
-        QFETCH(int, buttonOrKey);
-        QFETCH(QPoint, at);
-        QFETCH(int, state);
-        QFETCH(int, lacking);
+        QFETCH(Toggle, row);
+        const auto& [type, buttonOrKey, at, consumed, state, lacking] = row;
         QSignalSpy toggled(m_delegate.get(), &MyItemDelegateSO::signalItemDelegateMouseReleaseCheckStateChanged);
         QStandardItem* item = m_model->item(2, kCheckColumn);
         if (lacking == UserCheckable || lacking == ItemEnabled)
@@ -106,7 +101,6 @@ private slots:
         if (lacking == OptionEnabled)
             option.state &= ~QStyle::State_Enabled;
         const QModelIndex index = item->index();
-        const auto type = static_cast<QEvent::Type>(eventType);
         std::unique_ptr<QEvent> event;
         if (type == QEvent::KeyPress)
             event = std::make_unique<QKeyEvent>(type, buttonOrKey, Qt::NoModifier);
@@ -114,7 +108,7 @@ private slots:
             event = std::make_unique<QMouseEvent>(mouse(type, at, static_cast<Qt::MouseButton>(buttonOrKey)));
 
         // Anywhere in the cell counts, not only on the indicator.
-        QTEST(send(event.get(), option, index), "consumed");
+        QCOMPARE(send(event.get(), option, index), consumed);
         QCOMPARE(index.data(Qt::CheckStateRole).toInt(), state);
         QCOMPARE(toggled.count(), state == Qt::Checked ? 1 : 0);
 
@@ -128,27 +122,21 @@ private slots:
 
     void paintedBackgrounds_data()
     {
-        QTest::addColumn<int>("row");
-        QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("direction");
-        QTest::addColumn<QColor>("expected");
-        const QColor untouched(10, 20, 30);
-        QTest::newRow("even row") << 0 << kPlainColumn << "x" << 0 << QColor(255, 255, 255);
-        QTest::newRow("odd row") << 1 << kPlainColumn << "x" << 0 << QColor(254, 249, 228);
-        QTest::newRow("several directions") << 0 << kColorColumn << "多方向" << 0 << QColor(219, 221, 106);
-        QTest::newRow("buy") << 1 << kColorColumn << "融资买入" << int('i') << QColor(255, 206, 206);
-        QTest::newRow("sell") << 0 << kColorColumn << "卖出" << int('1') << QColor(203, 255, 185);
-        QTest::newRow("reverse repo sells") << 1 << kColorColumn << "逆回购" << int('9') << QColor(203, 255, 185);
-        QTest::newRow("no side in the text") << 1 << kColorColumn << "其他" << int('x') << untouched;
-        QTest::newRow("button column is white") << 1 << kButtonColumn << "" << 0 << QColor(255, 255, 255);
+        QTest::addColumn<Background>("cell");
+        const QColor white(255, 255, 255), sell(203, 255, 185);
+        QTest::newRow("even row") << Background{0, kPlainColumn, "x", 0, white};
+        QTest::newRow("odd row") << Background{1, kPlainColumn, "x", 0, QColor(254, 249, 228)};
+        QTest::newRow("several directions") << Background{0, kColorColumn, "多方向", 0, QColor(219, 221, 106)};
+        QTest::newRow("buy") << Background{1, kColorColumn, "融资买入", 'i', QColor(255, 206, 206)};
+        QTest::newRow("sell") << Background{0, kColorColumn, "卖出", '1', sell};
+        QTest::newRow("reverse repo sells") << Background{1, kColorColumn, "逆回购", '9', sell};
+        QTest::newRow("no side in the text") << Background{1, kColorColumn, "其他", 'x', QColor(10, 20, 30)};
+        QTest::newRow("button column is white") << Background{1, kButtonColumn, "", 0, white};
     }
     void paintedBackgrounds()
     {
-        QFETCH(int, row);
-        QFETCH(int, column);
-        QFETCH(QString, text);
-        QFETCH(int, direction);
+        QFETCH(Background, cell);
+        const auto& [row, column, text, direction, expected] = cell;
         m_delegate->setColumnButtons(kButtonColumn, {kTwoButtons.first()});
         auto* item = new QStandardItem(text);
         item->setData(direction, Qt::UserRole);
@@ -160,7 +148,7 @@ private slots:
             m_delegate->paint(&painter, optionFor(image.rect()), m_model->index(row, column));
         }
         // The corner holds no text and no button face.
-        QTEST(image.pixelColor(0, 0), "expected");
+        QCOMPARE(image.pixelColor(0, 0), expected);
     }
 
     void viewButtonRectsAndCursor()
@@ -190,10 +178,10 @@ private slots:
             QApplication::sendEvent(view.viewport(), &move);
             return view.viewport()->cursor().shape();
         };
-        QCOMPARE(moveTo(view.buttonRect(index, 1).center()), Qt::PointingHandCursor);
-        QCOMPARE(moveTo(QPoint(cell.left() + cell.width() / 2, cell.center().y())), Qt::ArrowCursor);
-        QCOMPARE(moveTo(view.buttonRect(index, 0).center()), Qt::PointingHandCursor);
-        QCOMPARE(moveTo(view.visualRect(m_model->index(1, kPlainColumn)).center()), Qt::ArrowCursor);
+        // Onto the second button, between the two, onto the first, off the button column.
+        QCOMPARE((QList<Qt::CursorShape>{moveTo(view.buttonRect(index, 1).center()), moveTo(QPoint(cell.left() + cell.width() / 2, cell.center().y())),
+                                         moveTo(view.buttonRect(index, 0).center()), moveTo(view.visualRect(m_model->index(1, kPlainColumn)).center())}),
+                 (QList<Qt::CursorShape>{Qt::PointingHandCursor, Qt::ArrowCursor, Qt::PointingHandCursor, Qt::ArrowCursor}));
     }
 
 private:

@@ -180,9 +180,7 @@ private slots:
         QSignalSpy inserted(form.get(), &SchedOrd_SingleOrderInsertWid::signalSingleOrderInsertBtnClicked);
         click(form, "pushButton_singleOI_bottom_Insert");
         QCOMPARE(inserted.count(), message.isEmpty() ? 1 : 0);
-        QCOMPARE(gWM->popups().size(), message.isEmpty() ? 0 : 1);
-        QCOMPARE(gWM->popups().value(0).text, message);
-        QCOMPARE(gWM->popups().value(0).parent.data(), message.isEmpty() ? nullptr : form.get());
+        QCOMPARE(VelmTest::popups(form.get()), message.isEmpty() ? QStringList() : QStringList{message});
     }
 
     // One level-1 subscription at a time, dropped by a reset and by the form's end.
@@ -311,14 +309,12 @@ private slots:
         QTRY_COMPARE(answers.count(), 1);
         const int requestId = answers.first().at(4).toInt();
         auto* display = child<QLineEdit>(form, "lineEdit_singleOI_MaxVolume");
-        QCOMPARE(display->text(), QStringLiteral("10000"));   // 103,500 at 10.35
-        QCOMPARE(display->toolTip(), QStringLiteral("正确"));
+        QCOMPARE((QStringList{display->text(), display->toolTip()}), (QStringList{"10000", "正确"}));   // 103,500 at 10.35
 
         emit data->signal_RspInquiryMaxOrderVolumeFinished(QStringLiteral("600000.SH"), 1, 0, QString(), requestId - 1);
         QCOMPARE(display->text(), QStringLiteral("10000"));
         emit data->signal_RspInquiryMaxOrderVolumeFinished(QStringLiteral("000001.SZ"), 0, 3, QStringLiteral("委托价格无效"), requestId);
-        QCOMPARE(display->text(), QStringLiteral("委托价格无效"));
-        QCOMPARE(display->toolTip(), QStringLiteral("委托价格无效"));
+        QCOMPARE((QStringList{display->text(), display->toolTip()}), (QStringList{"委托价格无效", "委托价格无效"}));
     }
 };
 

@@ -8,6 +8,10 @@
 
 #include <memory>
 
+// Pressed on section `pressAt`, released on `releaseAt`: the check state `before` and `after`, the sorted section.
+struct Click { Qt::MouseButton button; int pressAt, releaseAt; QVariant before, after; int sortSection; };
+Q_DECLARE_METATYPE(Click)
+
 // The select-all check box in section 0 of a table's horizontal header.
 class HeaderCheckboxTest : public QObject
 {
@@ -40,38 +44,30 @@ private slots:
 
     void clickOnSectionZero_data()
     {
-        QTest::addColumn<int>("button");
-        QTest::addColumn<int>("pressAt");
-        QTest::addColumn<int>("releaseAt");
-        QTest::addColumn<QVariant>("before");
-        QTest::addColumn<QVariant>("after");
-        QTest::addColumn<int>("sortSection");
+        QTest::addColumn<Click>("click");
         const QVariant none, unchecked(int(Qt::Unchecked)), checked(int(Qt::Checked)), partially(int(Qt::PartiallyChecked));
-        QTest::newRow("unchecked") << int(Qt::LeftButton) << 0 << 0 << unchecked << checked << 2;
-        QTest::newRow("partially") << int(Qt::LeftButton) << 0 << 0 << partially << checked << 2;
-        QTest::newRow("right button") << int(Qt::RightButton) << 0 << 0 << unchecked << unchecked << 2;
-        QTest::newRow("released elsewhere") << int(Qt::LeftButton) << 0 << 2 << unchecked << unchecked << 2;
-        QTest::newRow("other section sorts") << int(Qt::LeftButton) << 1 << 1 << unchecked << unchecked << 1;
-        QTest::newRow("no check state sorts") << int(Qt::LeftButton) << 0 << 0 << none << none << 0;
+        QTest::newRow("unchecked") << Click{Qt::LeftButton, 0, 0, unchecked, checked, 2};
+        QTest::newRow("partially") << Click{Qt::LeftButton, 0, 0, partially, checked, 2};
+        QTest::newRow("right button") << Click{Qt::RightButton, 0, 0, unchecked, unchecked, 2};
+        QTest::newRow("released elsewhere") << Click{Qt::LeftButton, 0, 2, unchecked, unchecked, 2};
+        QTest::newRow("other section sorts") << Click{Qt::LeftButton, 1, 1, unchecked, unchecked, 1};
+        QTest::newRow("no check state sorts") << Click{Qt::LeftButton, 0, 0, none, none, 0};
     }
     void clickOnSectionZero()
     {
-        QFETCH(int, button);
-        QFETCH(int, pressAt);
-        QFETCH(int, releaseAt);
-        QFETCH(QVariant, before);
-        QFETCH(QVariant, after);
+        QFETCH(Click, click);
+        const auto& [button, pressAt, releaseAt, before, after, sortSection] = click;
         if (before.isValid())
             model->setHeaderData(0, Qt::Horizontal, before, Qt::CheckStateRole);
         QSignalSpy toggled(header, &MyHeaderViewWithCheckbox::signalHeaderMouseReleaseCheckStateChanged);
-        QTest::mousePress(header->viewport(), Qt::MouseButton(button), Qt::NoModifier, centreOf(pressAt));
+        QTest::mousePress(header->viewport(), button, Qt::NoModifier, centreOf(pressAt));
         QCOMPARE(toggled.count(), 0);
-        QTest::mouseRelease(header->viewport(), Qt::MouseButton(button), Qt::NoModifier, centreOf(releaseAt));
+        QTest::mouseRelease(header->viewport(), button, Qt::NoModifier, centreOf(releaseAt));
         QCOMPARE(toggled.count(), after == before ? 0 : 1);
         if (after != before)
             QCOMPARE(toggled.at(0).at(0).toBool(), after == int(Qt::Checked));
         QCOMPARE(model->headerData(0, Qt::Horizontal, Qt::CheckStateRole), after);
-        QTEST(header->sortIndicatorSection(), "sortSection");
+        QCOMPARE(header->sortIndicatorSection(), sortSection);
     }
 
     // A double click arrives as press, release, double-click, release: the second click toggles back.

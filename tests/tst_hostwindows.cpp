@@ -49,8 +49,11 @@ QStringList rowTexts(const QAbstractItemModel* model, int row)
     return texts;
 }
 
+// A broker window: its column titles, `align` R or L per column, the rows it lists.
+struct Listing { Factory create; int accountId; QStringList titles; QString align; QList<QStringList> rows; };
+
 } // namespace
-Q_DECLARE_METATYPE(Factory)
+Q_DECLARE_METATYPE(Listing)
 
 // The host windows the task monitor embeds: the operation log and the broker's tables.
 class HostWindowsTest : public QObject
@@ -95,35 +98,27 @@ private slots:
         QCOMPARE(unknown.lines(), QStringList());
     }
 
-    // `align`: R for a right-aligned column, L for a left-aligned one.
     void brokerWindowsListTheBrokersRecords_data()
     {
-        QTest::addColumn<Factory>("create");
-        QTest::addColumn<int>("accountId");
-        QTest::addColumn<QStringList>("titles");
-        QTest::addColumn<QString>("align");
-        QTest::addColumn<QList<QStringList>>("rows");
-        QTest::newRow("orders") << &WindowManager::createOrderWid << kAccount
-            << QStringList{"委托编号", "证券代码", "证券名称", "方向", "价格", "数量", "成交数量", "状态", "说明", "时间"} << "RLLLRRRLLL"
-            << QList<QStringList>{{"1", "600000", "浦发银行", "买入", "10.36", "100", "100", "全部成交", "", "09:25:00"},
-                                  {"2", "600000", "浦发银行", "买入", "10.30", "100", "0", "已报", "", "09:25:05"},
-                                  {"3", "600000", "浦发银行", "买入", "0.00", "100", "0", "废单", "委托价格无效", "09:25:09"}};
-        QTest::newRow("trades") << &WindowManager::createTradeWid << kAccount
-            << QStringList{"成交编号", "委托编号", "证券代码", "证券名称", "方向", "成交价格", "成交数量", "成交时间"} << "RRLLLRRL"
-            << QList<QStringList>{{"1", "1", "600000", "浦发银行", "买入", "10.36", "100", "09:25:00"}};
-        QTest::newRow("positions") << &WindowManager::createPositionWid << kAccount
-            << QStringList{"证券代码", "证券名称", "持仓数量", "可用数量", "成本价"} << "LLRRR"
-            << QList<QStringList>{{"600000", "浦发银行", "100", "100", "10.36"}};
-        QTest::newRow("credit positions after a short sale") << &WindowManager::createPositionWid << kCreditAccount
-            << QStringList{"证券代码", "证券名称", "持仓数量", "可用数量", "成本价", "融券数量", "融券负债"} << "LLRRRRR"
-            << QList<QStringList>{{"600000", "浦发银行", "100", "100", "10.36", "300", "3105.00"}};
+        QTest::addColumn<Listing>("listing");
+        QTest::newRow("orders") << Listing{&WindowManager::createOrderWid, kAccount,
+            {"委托编号", "证券代码", "证券名称", "方向", "价格", "数量", "成交数量", "状态", "说明", "时间"}, "RLLLRRRLLL",
+            {{"1", "600000", "浦发银行", "买入", "10.36", "100", "100", "全部成交", "", "09:25:00"},
+             {"2", "600000", "浦发银行", "买入", "10.30", "100", "0", "已报", "", "09:25:05"},
+             {"3", "600000", "浦发银行", "买入", "0.00", "100", "0", "废单", "委托价格无效", "09:25:09"}}};
+        QTest::newRow("trades") << Listing{&WindowManager::createTradeWid, kAccount,
+            {"成交编号", "委托编号", "证券代码", "证券名称", "方向", "成交价格", "成交数量", "成交时间"}, "RRLLLRRL",
+            {{"1", "1", "600000", "浦发银行", "买入", "10.36", "100", "09:25:00"}}};
+        QTest::newRow("positions") << Listing{&WindowManager::createPositionWid, kAccount,
+            {"证券代码", "证券名称", "持仓数量", "可用数量", "成本价"}, "LLRRR", {{"600000", "浦发银行", "100", "100", "10.36"}}};
+        QTest::newRow("credit positions after a short sale") << Listing{&WindowManager::createPositionWid, kCreditAccount,
+            {"证券代码", "证券名称", "持仓数量", "可用数量", "成本价", "融券数量", "融券负债"}, "LLRRRRR",
+            {{"600000", "浦发银行", "100", "100", "10.36", "300", "3105.00"}}};
     }
     void brokerWindowsListTheBrokersRecords()
     {
-        QFETCH(Factory, create);
-        QFETCH(int, accountId);
-        QFETCH(QString, align);
-        QFETCH(QList<QStringList>, rows);
+        QFETCH(Listing, listing);
+        const auto& [create, accountId, titles, align, rows] = listing;
         UserData* data = accountId == kAccount ? m_data : VelmTest::addCreditAccount(accountId);
         data->broker().setShortQuota(QStringLiteral("600000.SH"), 1000);
         auto* parent = new QWidget;
@@ -132,12 +127,12 @@ private slots:
         QVERIFY(window);
         window->initWid();
         window->refreshWid();
-        QTEST(rowTexts(window->model(), -1), "titles");
+        QCOMPARE(rowTexts(window->model(), -1), titles);
         QCOMPARE(window->model()->rowCount(), 0);
 
-        std::thread engine([data, accountId] {
+        std::thread engine([data, credit = accountId == kCreditAccount] {
             place(data, Direction::Buy, 10.36, 100, kT0);
-            if (accountId == kCreditAccount) {
+            if (credit) {
                 place(data, Direction::ShortSell, 10.35, 300, kT0);
                 return;
             }

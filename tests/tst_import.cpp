@@ -40,7 +40,13 @@ QByteArray strategyLog()
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// `detail`: the refused lines; `name` .. `direction`: the imported task, if any; `autoStart`: of imported tasks
+// (the single-entry setting is the opposite).
+struct Imported { QString file; QByteArray content; int imported; QString detail, name, startTime; bool sameStartTime; int direction; bool autoStart; };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Imported)
 
 // The import through the real 导入 button, as the trader runs it.
 class ImportTest : public QObject
@@ -76,7 +82,7 @@ private slots:
         QCOMPARE(m_driver->directory(), QCoreApplication::applicationDirPath());
         QCOMPARE(m_driver->nameFilters(), QStringList{QStringLiteral("CSV Files(*.csv)")});
         QCOMPARE(m_driver->dialogParent(), m_table.get());
-        QVERIFY(gWM->popups().isEmpty() && m_service->getVecMainTask().empty());
+        QVERIFY(VelmTest::popups(m_table.get()).isEmpty() && m_service->getVecMainTask().empty());
     }
 
     void unopenableFileIsReported()
@@ -86,10 +92,7 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, "Cannot open file for reading: No such file or directory");
         // Gone between the trader's choice and the read.
         importFile(path, [&path] { QFile::remove(path); });
-        QCOMPARE(gWM->popups().size(), 1);
-        QCOMPARE(gWM->popups().first().text, QStringLiteral("文件打开错误，导入失败"));
-        QCOMPARE(gWM->popups().first().detail, QString());
-        QCOMPARE(gWM->popups().first().parent.data(), m_table.get());
+        QCOMPARE(VelmTest::popups(m_table.get()), QStringList{QStringLiteral("文件打开错误，导入失败")});
         QVERIFY(m_service->getVecMainTask().empty());
         QCOMPARE(strategyLog(), logBefore);
     }
@@ -105,51 +108,36 @@ private slots:
         for (int line = 0; line < 3000; ++line)
             bytes += order("SH600000", '0', "09:30:00");
         importFile(VelmTest::writeTempFile(QStringLiteral("unstored.csv"), bytes));
-        QCOMPARE(gWM->popups().size(), 1);
-        QVERIFY2(gWM->popups().first().text.startsWith(QStringLiteral("定时委托任务未能保存，本次操作未生效：磁盘空间已满")),
-                 qPrintable(gWM->popups().first().text));
+        const QStringList popups = VelmTest::popups(m_table.get());
+        QVERIFY2(popups.size() == 1 && popups.first().startsWith(QStringLiteral("定时委托任务未能保存，本次操作未生效：磁盘空间已满")),
+                 qPrintable(popups.join('\n')));
         QVERIFY(m_service->getVecMainTask().empty());
     }
 
     void importedFile_data()
     {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<int>("imported");
-        QTest::addColumn<QString>("detail");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("startTime");
-        QTest::addColumn<bool>("sameStartTime");
-        QTest::addColumn<int>("direction");
-        QTest::addColumn<bool>("autoStart"); // of imported tasks; the single-entry setting is the opposite
-        QTest::newRow("GBK, Chinese in field 5") << "篮子.csv" << QTextCodec::codecForName("GBK")->fromUnicode(kHeaderText + QStringLiteral(
+        QTest::addColumn<Imported>("row");
+        QTest::newRow("GBK, Chinese in field 5") << Imported{"篮子.csv", QTextCodec::codecForName("GBK")->fromUnicode(kHeaderText + QStringLiteral(
             "SCHED,SH600000,0,09:30:00,浦发银行 开盘买入,0,0,0,0,1000,1,1\n"
             "SCHED,SZ300750,0,09:30:00,宁德时代 买入,2,0,0,-1,500,1,1\n"
             "SCHED,SH600519,买,10:00:00,贵州茅台,0,0,0,0,100,1,1\n"
-            "SCHED,浦发银行上海主板,0,10:00:00,,0,0,0,0,100,1,1\n"))
-            << 2 << "[行#4导入失败] 买卖方向(买)字段值无效。格式要求：0为买入，1为卖出\n"
-                    "[行#5导入失败] 证券标的(浦发银行上海主板)字段值无效。格式要求：前两位为交易所字母标识，例如SH600000,SZ000001,BJ430047"
-            << "篮子" << "09:30:00" << true << int('0') << true;
-        QTest::newRow("header only") << "header.csv" << kHeaderText.toUtf8() << 0 << "" << "" << "" << false << 0 << true;
+            "SCHED,浦发银行上海主板,0,10:00:00,,0,0,0,0,100,1,1\n")),
+            2, "[行#4导入失败] 买卖方向(买)字段值无效。格式要求：0为买入，1为卖出\n"
+               "[行#5导入失败] 证券标的(浦发银行上海主板)字段值无效。格式要求：前两位为交易所字母标识，例如SH600000,SZ000001,BJ430047",
+            "篮子", "09:30:00", true, int('0'), true};
+        QTest::newRow("header only") << Imported{"header.csv", kHeaderText.toUtf8(), 0, "", "", "", false, 0, true};
         // The name stops at the first dot.
-        QTest::newRow("mixed times and directions, failures between") << "mixed.v2.csv"
-            << order("SH600000", '0', "10:00:00") + order("SH600000", '0', "9:30:00") + order("SZ000001", '1', "09:30:00")
-                   + order("SZ000001", '1', "09:30:00", "+1") + order("SH600519", '0', "10:00:00")
-            << 3 << "[行#2导入失败] 设定开始时间(9:30:00)字段值无效。格式要求：长度8，格式为hh:mm:ss，例如09:45:30\n"
-                    "[行#4导入失败] 委托数量(+1)字段为无效值。"
-            << "mixed" << "09:30:00" << false << 0 << false;
+        QTest::newRow("mixed times and directions, failures between") << Imported{"mixed.v2.csv",
+            order("SH600000", '0', "10:00:00") + order("SH600000", '0', "9:30:00") + order("SZ000001", '1', "09:30:00")
+                + order("SZ000001", '1', "09:30:00", "+1") + order("SH600519", '0', "10:00:00"),
+            3, "[行#2导入失败] 设定开始时间(9:30:00)字段值无效。格式要求：长度8，格式为hh:mm:ss，例如09:45:30\n"
+               "[行#4导入失败] 委托数量(+1)字段为无效值。",
+            "mixed", "09:30:00", false, 0, false};
     }
     void importedFile()
     {
-        QFETCH(QString, file);
-        QFETCH(QByteArray, content);
-        QFETCH(int, imported);
-        QFETCH(QString, detail);
-        QFETCH(QString, name);
-        QFETCH(QString, startTime);
-        QFETCH(bool, sameStartTime);
-        QFETCH(int, direction);
-        QFETCH(bool, autoStart);
+        QFETCH(Imported, row);
+        const auto& [file, content, imported, detail, name, startTime, sameStartTime, direction, autoStart] = row;
         gWM->autoStartImportedTask = autoStart;
         gWM->autoStartSingleTask = !autoStart;
         const int failed = detail.isEmpty() ? 0 : detail.count(QLatin1Char('\n')) + 1;
@@ -157,9 +145,7 @@ private slots:
         const int nextMainTaskId = m_service->getNextMainTaskID();
         importFile(VelmTest::writeTempFile(file, content));
 
-        QCOMPARE(gWM->popups().size(), 1);
-        QCOMPARE(gWM->popups().first().text, summary(imported, failed));
-        QCOMPARE(gWM->popups().first().detail, detail);
+        QCOMPARE(VelmTest::popups(m_table.get()), QStringList{summary(imported, failed) + (detail.isEmpty() ? "" : " | " + detail)});
         QVERIFY(QString::fromUtf8(strategyLog().trimmed().split('\n').last()).endsWith("[info] [type 6] " + summary(imported, failed)));
         const std::vector<SchedOrdTaskField> tasks = m_service->getVecMainTask();
         QCOMPARE(int(tasks.size()), imported ? 1 : 0);
@@ -169,18 +155,17 @@ private slots:
         if (!imported)
             return;
         const SchedOrdTaskField& task = tasks.front();
-        QCOMPARE(Util::Str2QStr(task.MainTaskName), name);
-        QCOMPARE(int(task.VecSubTask.size()), imported);
-        for (int i = 0; i < imported; ++i)
-            QCOMPARE(task.VecSubTask[size_t(i)].SubTaskID, nextSubTaskId + 1 + i);
-        QCOMPARE(task.CreateTime, SchedOrdTaskTime::fromLocalDateTime(2026, 12, 7, 8, 15, 30));
-        QCOMPARE(QDateTime::fromSecsSinceEpoch(task.StartTime / SchedOrdTaskTime::TicksPerSecond),
-                 QDateTime(kNow.date(), QTime::fromString(startTime, "hh:mm:ss")));
-        QCOMPARE(task.IsSameStartTime, sameStartTime);
-        QCOMPARE(int(task.Direction), direction);
-        QCOMPARE(task.MainTaskStatus, autoStart ? MainTaskStatus::Running : MainTaskStatus::NotStarted);
+        QVector<int> idSteps; // each sub-task's id is the draw after the one before
+        for (const SchedOrdSubTaskField& sub : task.VecSubTask)
+            idSteps.append(sub.SubTaskID - nextSubTaskId - idSteps.size());
+        QCOMPARE(idSteps, QVector<int>(imported, 1));
         // Field 5 is no end time.
-        QVERIFY(task.EndTime == 0 && task.IsSameEndTime);
+        const QTime start = QTime::fromString(startTime, "hh:mm:ss");
+        QCOMPARE(QVariantList({Util::Str2QStr(task.MainTaskName), qlonglong(task.CreateTime), qlonglong(task.StartTime), task.IsSameStartTime,
+                               int(task.Direction), task.MainTaskStatus, qlonglong(task.EndTime), task.IsSameEndTime}),
+                 QVariantList({name, qlonglong(SchedOrdTaskTime::fromLocalDateTime(2026, 12, 7, 8, 15, 30)),
+                               qlonglong(SchedOrdTaskTime::fromLocalDateTime(2026, 12, 7, start.hour(), start.minute(), start.second())),
+                               sameStartTime, direction, autoStart ? MainTaskStatus::Running : MainTaskStatus::NotStarted, 0LL, true}));
     }
 
     // An enormous line is refused for its number and the import goes on, in memory that does
@@ -202,9 +187,7 @@ private slots:
         const QString path = VelmTest::writeTempFile(QStringLiteral("huge.csv"), kHeaderText.toUtf8() + valid + line + '\n' + valid + valid);
         const auto removeFile = qScopeGuard([&path] { QFile::remove(path); });
         importFile(path);
-        QCOMPARE(gWM->popups().size(), 1);
-        QCOMPARE(gWM->popups().first().text, summary(3, 1));
-        QCOMPARE(gWM->popups().first().detail, "[行#3导入失败] " + reason);
+        QCOMPARE(VelmTest::popups(m_table.get()), QStringList{summary(3, 1) + " | [行#3导入失败] " + reason});
         QCOMPARE(m_service->getVecMainTask().front().VecSubTask.size(), size_t(3));
     }
 

@@ -6,6 +6,10 @@
 
 #include <thread>
 
+// The batch button deletes the checked `rows`, the row button its own row; `state`: of the tasks before the table opens.
+struct Deletion { bool rowButton; QList<int> rows; char state; bool confirm; QString message; };
+Q_DECLARE_METATYPE(Deletion)
+
 // The main-task table: its columns, how it follows the service, and its buttons.
 class MainTaskTableTest : public TaskTableTest
 {
@@ -33,10 +37,7 @@ private slots:
         QCOMPARE(titles, (QStringList{"", "母任务号", "母任务名称", "买卖方向", "设定时间", "母任务状态", "触发状态",
                                       "创建时间", "操作", "hiddenColumnm"}));
         QVERIFY(view()->isColumnHidden(kIdColumn));
-        const auto buttons = qobject_cast<Velm_Space::MyItemDelegateSO*>(view()->itemDelegate())->columnButtons(8);
-        QCOMPARE(buttons.size(), 1);
-        QCOMPARE(buttons.first().type, Velm_Space::Delete);
-        QCOMPARE(buttons.first().text, QStringLiteral("删除"));
+        QCOMPARE(buttons(8), QStringList{QStringLiteral("%1 删除").arg(Velm_Space::Delete)});
         QCOMPARE(shownIds(), m_ids);
         QCOMPARE(column(kTriggerColumn).last(), QStringLiteral("未触发(0/3)"));
     }
@@ -108,7 +109,7 @@ private slots:
             check(row);
         clickButton(QStringLiteral("pushButton_schedord_maintask_start"));
         QCOMPARE(statuses(), started);
-        QVERIFY(gWM->popups().isEmpty());
+        QCOMPARE(VelmTest::popups(m_table.get()), QStringList());
         settle(); // the table shows it only once the service reports it
         for (int row : checkedRows)
             QCOMPARE(column(kStatusColumn).at(row), QStringLiteral("运行中"));
@@ -116,32 +117,24 @@ private slots:
         QCOMPARE(statuses(), started.replace('2', '3'));
     }
 
-    // The batch button deletes the checked rows, the row button its own row (here the last), once confirmed.
+    // Once confirmed; the row button here is the last row's.
     void deleteAsksFirst_data()
     {
-        QTest::addColumn<bool>("rowButton");
-        QTest::addColumn<QList<int>>("rows");
-        QTest::addColumn<char>("state"); // of the tasks before the table opens
-        QTest::addColumn<bool>("confirm");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<Deletion>("row");
         const QString running = QStringLiteral("有任务处于监控运行状态，\n是否确认立即停止并批量删除任务？");
         const QString plain = QStringLiteral("是否确认批量删除任务？\n ");
         const QString oneRunning = QStringLiteral("当前任务（#%1_茅台）处于运行状态，\n是否确认立即停止并删除该任务？");
-        QTest::newRow("nothing checked, confirmed") << false << QList<int>{} << '1' << true << plain;
-        QTest::newRow("not started counts as running") << false << QList<int>{1} << '1' << true << running;
-        QTest::newRow("running, declined") << false << QList<int>{0, 1} << '2' << false << running;
-        QTest::newRow("paused, confirmed") << false << QList<int>{0, 2} << '3' << true << plain;
-        QTest::newRow("row, not started") << true << QList<int>{2} << '1' << true
-                                          << QStringLiteral("是否确认删除该任务（#%1_茅台）？\n ");
-        QTest::newRow("row, running, confirmed") << true << QList<int>{2} << '2' << true << oneRunning;
+        QTest::newRow("nothing checked, confirmed") << Deletion{false, {}, '1', true, plain};
+        QTest::newRow("not started counts as running") << Deletion{false, {1}, '1', true, running};
+        QTest::newRow("running, declined") << Deletion{false, {0, 1}, '2', false, running};
+        QTest::newRow("paused, confirmed") << Deletion{false, {0, 2}, '3', true, plain};
+        QTest::newRow("row, not started") << Deletion{true, {2}, '1', true, QStringLiteral("是否确认删除该任务（#%1_茅台）？\n ")};
+        QTest::newRow("row, running, confirmed") << Deletion{true, {2}, '2', true, oneRunning};
     }
     void deleteAsksFirst()
     {
-        QFETCH(bool, rowButton);
-        QFETCH(QList<int>, rows);
-        QFETCH(char, state);
-        QFETCH(bool, confirm);
-        QFETCH(QString, message);
+        QFETCH(Deletion, row);
+        const auto& [rowButton, rows, state, confirm, message] = row;
         const std::vector<int> all(m_ids.cbegin(), m_ids.cend());
         if (state != '1') {
             m_service->StartMainTasks(rowButton ? std::vector<int>{m_ids[2]} : all);
@@ -155,19 +148,15 @@ private slots:
             QVERIFY(!button.isEmpty());
             QTest::mouseClick(view()->viewport(), Qt::LeftButton, Qt::NoModifier, button.center());
         } else {
-            for (int row : rows)
-                check(row);
+            for (int checked : rows)
+                check(checked);
             clickButton(QStringLiteral("pushButton_schedord_maintask_delete"));
         }
-        QCOMPARE(gWM->popups().size(), 1);
-        QCOMPARE(gWM->popups().first().kind, PopupRecord::Confirm);
-        QCOMPARE(gWM->popups().first().title, QStringLiteral("删除任务"));
-        QCOMPARE(gWM->popups().first().text, message.replace(QStringLiteral("%1"), QString::number(m_ids[2])));
-        QCOMPARE(gWM->popups().first().parent.data(), m_table.get());
+        QCOMPARE(VelmTest::popups(m_table.get()), QStringList{"confirm 删除任务: " + QString(message).replace("%1", QString::number(m_ids[2]))});
         settle();
         QList<int> left = m_ids;
-        for (int row : rows)
-            left.removeAll(confirm ? m_ids[row] : -1);
+        for (int deleted : rows)
+            left.removeAll(confirm ? m_ids[deleted] : -1);
         QCOMPARE(int(m_service->getVecMainTask().size()), left.size());
         QCOMPARE(shownIds(), left);
     }

@@ -63,7 +63,12 @@ std::unique_ptr<ISubModuleWid> openWindow(int accountId)
     return window;
 }
 
+// `message`: the refusal, with %1 for the set time; empty when accepted.
+struct Insert { int accountId; QString key; QTime setTime; bool allowPast, autoStart; QString message; };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Insert)
 
 class MainWindowTest : public QObject
 {
@@ -120,30 +125,20 @@ private slots:
         }
     }
 
-    // `message`: the refusal, with %1 for the set time; empty when accepted.
     void insertRefusesOrStores_data()
     {
         const QString tooEarly = QStringLiteral("设定时间（%1）不能早于当前时间（10:00:00），请重新输入。\n\n注：可在设置中修改对应配置项。");
-        QTest::addColumn<int>("accountId");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QTime>("setTime");
-        QTest::addColumn<bool>("allowPast");
-        QTest::addColumn<bool>("autoStart");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("code shorter than 5") << 504 << "6000.SH" << QTime(10, 1, 0) << false << false << "证券代码(6000)无效，请检查。\n";
-        QTest::newRow("the current second") << kStockAccount << "600000.SH" << QTime(10, 0, 0) << false << false << tooEarly;
-        QTest::newRow("midnight, past allowed") << kStockAccount << "600000.SH" << QTime(0, 0, 0) << true << false << QString();
-        QTest::newRow("next second, auto-start on") << kStockAccount << "600036.SH" << QTime(10, 0, 1) << false << true << QString();
-        QTest::newRow("auto-start off") << kStockAccount << "600036.SH" << QTime(23, 59, 59) << false << false << QString();
+        QTest::addColumn<Insert>("row");
+        QTest::newRow("code shorter than 5") << Insert{504, "6000.SH", QTime(10, 1, 0), false, false, "证券代码(6000)无效，请检查。\n"};
+        QTest::newRow("the current second") << Insert{kStockAccount, "600000.SH", QTime(10, 0, 0), false, false, tooEarly};
+        QTest::newRow("midnight, past allowed") << Insert{kStockAccount, "600000.SH", QTime(0, 0, 0), true, false, {}};
+        QTest::newRow("next second, auto-start on") << Insert{kStockAccount, "600036.SH", QTime(10, 0, 1), false, true, {}};
+        QTest::newRow("auto-start off") << Insert{kStockAccount, "600036.SH", QTime(23, 59, 59), false, false, {}};
     }
     void insertRefusesOrStores()
     {
-        QFETCH(int, accountId);
-        QFETCH(QString, key);
-        QFETCH(QTime, setTime);
-        QFETCH(bool, allowPast);
-        QFETCH(bool, autoStart);
-        QFETCH(QString, message);
+        QFETCH(Insert, row);
+        const auto& [accountId, key, setTime, allowPast, autoStart, message] = row;
         gWM->allowPastSetTime = allowPast;
         gWM->autoStartSingleTask = autoStart;
         std::unique_ptr<ISubModuleWid> window = openWindow(accountId);
@@ -151,16 +146,13 @@ private slots:
         const std::vector<SchedOrdTaskField> tasks = serviceOf(accountId)->getVecMainTask();
         QCOMPARE(tasks.size(), size_t(message.isEmpty() ? 1 : 0));
         if (!message.isEmpty()) {
-            QCOMPARE(gWM->popups().size(), 1);
-            QCOMPARE(gWM->popups().first().text, message.arg(setTime.toString("hh:mm:ss")));
-            QCOMPARE(gWM->popups().first().parent.data(), window.get());
+            QCOMPARE(VelmTest::popups(window.get()), QStringList{message.arg(setTime.toString("hh:mm:ss"))});
             return;
         }
         QCOMPARE(tasks.front().StartTime, SchedOrdTaskTime::fromLocalDateTime(2026, 12, 7, setTime.hour(), setTime.minute(), setTime.second()));
         QCOMPARE(tasks.front().MainTaskStatus, autoStart ? MainTaskStatus::Running : MainTaskStatus::NotStarted);
         QCOMPARE(window->canClose(), !autoStart);
-        QCOMPARE(gWM->popups().size(), autoStart ? 1 : 0);
-        QCOMPARE(gWM->popups().value(0).text, autoStart ? "有定时委托任务仍处在运行中，本窗口无法关闭。请先停止所有运行中任务" : QString());
+        QCOMPARE(VelmTest::popups(window.get()), autoStart ? QStringList{"有定时委托任务仍处在运行中，本窗口无法关闭。请先停止所有运行中任务"} : QStringList());
     }
 
     // A credit short sell at market, 1.5 % down, custom price, one guard off: unlike a default buy.
@@ -184,34 +176,19 @@ private slots:
         const std::vector<SchedOrdTaskField> tasks = serviceOf(kCreditAccount)->getVecMainTask();
         QCOMPARE(tasks.size(), size_t(1));
         const SchedOrdTaskField& task = tasks.front();
-        const int64_t setTicks = SchedOrdTaskTime::fromLocalDateTime(2026, 12, 7, 10, 1, 0);
-        QCOMPARE(Util::Str2QStr(task.MainTaskName), QStringLiteral("300750_宁德时代"));
-        QCOMPARE(task.MainTaskStatus, MainTaskStatus::NotStarted);
-        QCOMPARE(task.TriggerStatus, MainTriggerStatus::None);
-        QCOMPARE(task.CreateTime, SchedOrdTaskTime::fromLocalDateTime(2026, 12, 7, 10, 0, 0));
-        QCOMPARE(task.StartTime, setTicks);
-        QCOMPARE(task.EndTime, setTicks);
-        QVERIFY(task.IsSameStartTime && task.IsSameEndTime);
-        QCOMPARE(task.Direction, Direction::ShortSell);
+        const qlonglong setTicks = SchedOrdTaskTime::fromLocalDateTime(2026, 12, 7, 10, 1, 0);
+        QCOMPARE(QVariantList({Util::Str2QStr(task.MainTaskName), task.MainTaskStatus, task.TriggerStatus, qlonglong(task.CreateTime),
+                               qlonglong(task.StartTime), qlonglong(task.EndTime), task.IsSameStartTime, task.IsSameEndTime, task.Direction}),
+                 QVariantList({QStringLiteral("300750_宁德时代"), MainTaskStatus::NotStarted, MainTriggerStatus::None,
+                               qlonglong(SchedOrdTaskTime::fromLocalDateTime(2026, 12, 7, 10, 0, 0)), setTicks, setTicks, true, true, Direction::ShortSell}));
         QCOMPARE(task.VecSubTask.size(), size_t(1));
 
         // Fields not set here stay at their defaults: no trade, no host order, no error.
-        SchedOrdSubTaskField expected;
-        expected.MainTaskID = task.MainTaskID;
-        expected.SubTaskID = task.VecSubTask.front().SubTaskID;
-        expected.SecurityKey = "300750.SZ";
-        expected.SecurityID = "300750";
-        expected.ExchangeID = '2';
-        expected.Direction = Direction::ShortSell;
-        expected.TriggerTime = SchedOrdTaskTime::fromLocalDateTime(2026, 12, 7, 0, 0, 0);
-        expected.TargetVolume = 300;
-        expected.SubTaskStatus = SubTaskStatus::NotStarted;
-        expected.TriggerStatus = SubTriggerStatus::NotTriggered;
-        expected.PriceType = 3;
+        SchedOrdSubTaskField expected = VelmTest::makeSubTask({"300750.SZ", Direction::ShortSell, setTicks, 300, 3}, task.MainTaskID,
+                                                              task.VecSubTask.front().SubTaskID);
         expected.PriceFloatType = PriceFloatType::Percent;
         expected.PriceFloatValue = -1.5;
         expected.OrderPrice = 250.5;
-        expected.StartTime = expected.EndTime = setTicks;
         expected.NoSellAtLimitUp = false;
         QCOMPARE(VelmTest::subTaskDifferences(task.VecSubTask.front(), expected), QStringList());
     }

@@ -7,6 +7,19 @@
 
 #include <cmath>
 
+// The opening quote of `key` (previous close, limits); `wanted` set as last price (or in a whole quote), then one step.
+struct Pin { QString key; double preClose, upper, lower; bool setQuote; double wanted, last, bid1, ask1; };
+Q_DECLARE_METATYPE(Pin)
+
+// Prices to six significant digits: every price on these grids, without the binary noise.
+static QStringList prices(std::initializer_list<double> values)
+{
+    QStringList texts;
+    for (const double value : values)
+        texts << QString::number(value);
+    return texts;
+}
+
 class MarketTest : public QObject
 {
     Q_OBJECT
@@ -16,48 +29,34 @@ private slots:
     // Limits round half up (11.385 -> 11.39); setLastPrice pins onto the grid inside them, setQuote keeps the quote.
     void opensAtThePreviousCloseAndPins_data()
     {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<double>("preClose");
-        QTest::addColumn<double>("upper");
-        QTest::addColumn<double>("lower");
-        QTest::addColumn<bool>("setQuote");
-        QTest::addColumn<double>("wanted");
-        QTest::addColumn<double>("last");
-        QTest::addColumn<double>("bid1");
-        QTest::addColumn<double>("ask1");
-        QTest::newRow("main board 10%, inside") << "600000.SH" << 10.35 << 11.39 << 9.32 << false << 10.50 << 10.50 << 10.49 << 10.51;
-        QTest::newRow("ChiNext 20%, off the grid") << "300750.SZ" << 252.80 << 303.36 << 202.24 << false << 252.333 << 252.33 << 252.32 << 252.34;
-        QTest::newRow("STAR 20%, above limit-up") << "688981.SH" << 88.46 << 106.15 << 70.77 << false << 200.0 << 106.15 << 106.14 << 0.0;
-        QTest::newRow("Beijing 30%, below limit-down") << "920185.BJ" << 24.36 << 31.67 << 17.05 << false << 1.0 << 17.05 << 0.0 << 17.06;
-        QTest::newRow("ETF tick 0.001, off the grid") << "510050.SH" << 2.912 << 3.203 << 2.621 << false << 2.9126 << 2.913 << 2.912 << 2.914;
-        QTest::newRow("B share, quote as given") << "200002.SZ" << 3.42 << 3.76 << 3.08 << true << 3.333 << 3.333 << 3.41 << 3.43;
-        QTest::newRow("unknown key") << "600999.SH" << 0.0 << 0.0 << 0.0 << false << 5.0 << 5.0 << 0.0 << 0.0;
+        QTest::addColumn<Pin>("row");
+        QTest::newRow("main board 10%, inside") << Pin{"600000.SH", 10.35, 11.39, 9.32, false, 10.50, 10.50, 10.49, 10.51};
+        QTest::newRow("ChiNext 20%, off the grid") << Pin{"300750.SZ", 252.80, 303.36, 202.24, false, 252.333, 252.33, 252.32, 252.34};
+        QTest::newRow("STAR 20%, above limit-up") << Pin{"688981.SH", 88.46, 106.15, 70.77, false, 200.0, 106.15, 106.14, 0.0};
+        QTest::newRow("Beijing 30%, below limit-down") << Pin{"920185.BJ", 24.36, 31.67, 17.05, false, 1.0, 17.05, 0.0, 17.06};
+        QTest::newRow("ETF tick 0.001, off the grid") << Pin{"510050.SH", 2.912, 3.203, 2.621, false, 2.9126, 2.913, 2.912, 2.914};
+        QTest::newRow("B share, quote as given") << Pin{"200002.SZ", 3.42, 3.76, 3.08, true, 3.333, 3.333, 3.41, 3.43};
+        QTest::newRow("unknown key") << Pin{"600999.SH", 0.0, 0.0, 0.0, false, 5.0, 5.0, 0.0, 0.0};
     }
     void opensAtThePreviousCloseAndPins()
     {
-        QFETCH(QString, key);
-        QFETCH(double, wanted);
+        QFETCH(Pin, row);
         MarketSimulator market(SecurityCatalogue::instance(), 3);
         QSignalSpy spy(&market, &MarketSimulator::quoteUpdated);
-        const bool known = SecurityCatalogue::instance().find(key);
+        const bool known = SecurityCatalogue::instance().find(row.key);
         Lev1MarketData quote;
-        QCOMPARE(market.snapshot(key, quote), known);
+        QCOMPARE(market.snapshot(row.key, quote), known);
         if (known) {
-            QTEST(quote.PreClosePrice, "preClose");
-            QTEST(quote.LastPrice, "preClose");
-            QTEST(quote.UpperLimitPrice, "upper");
-            QTEST(quote.LowerLimitPrice, "lower");
+            QCOMPARE(prices({quote.PreClosePrice, quote.LastPrice, quote.UpperLimitPrice, quote.LowerLimitPrice}),
+                     prices({row.preClose, row.preClose, row.upper, row.lower}));
         }
-        quote.LastPrice = wanted;
-        QFETCH(bool, setQuote);
-        setQuote ? market.setQuote(key, quote) : market.setLastPrice(key, wanted);
+        quote.LastPrice = row.wanted;
+        row.setQuote ? market.setQuote(row.key, quote) : market.setLastPrice(row.key, row.wanted);
         QCOMPARE(spy.count(), known ? 1 : 0);
         market.step();
         QCOMPARE(spy.count(), SecurityCatalogue::instance().all().size());
-        QCOMPARE(market.snapshot(key, quote), known);   // unknown: `quote` is left as it was
-        QTEST(quote.LastPrice, "last");
-        QTEST(quote.bidPrice(1), "bid1");
-        QTEST(quote.askPrice(1), "ask1");
+        QCOMPARE(market.snapshot(row.key, quote), known);   // unknown: `quote` is left as it was
+        QCOMPARE(prices({quote.LastPrice, quote.bidPrice(1), quote.askPrice(1)}), prices({row.last, row.bid1, row.ask1}));
     }
 
     // Limits two ticks away on two tick sizes; a twin of the same seed walks alike, another seed does not.

@@ -181,9 +181,7 @@ private slots:
         m_confirmed = true;
         confirm();
         QCOMPARE(ok.count(), 0);
-        QCOMPARE(gWM->popups().size(), 1);
-        QCOMPARE(gWM->popups().first().text, QStringLiteral("委托数量不能为0，请重新输入"));
-        QCOMPARE(gWM->popups().first().parent.data(), static_cast<QWidget*>(m_dialog));
+        QCOMPARE(VelmTest::popups(m_dialog), QStringList{QStringLiteral("委托数量不能为0，请重新输入")});
         QVERIFY(m_confirmed);
         QCOMPARE(VelmTest::subTaskDifferences(m_edited, m_stored), QStringList());
     }

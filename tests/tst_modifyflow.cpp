@@ -1,30 +1,19 @@
 #include "FramelessFloatDlg.h"
 #include "ISubModuleDlg.h"
 #include "MarketSimulator.h"
-#include "MyTableViewSO.h"
-#include "SchedOrdClock.h"
 #include "SchedOrdCodes.h"
-#include "SchedOrdTaskTime.h"
 #include "SchedOrd_TableSubTaskWid.h"
 #include "ScheduledOrderFactory.h"
-#include "ServiceScheduledOrder.h"
 #include "SimBroker.h"
 #include "SubTaskFields.h"
-#include "TaskBuilder.h"
-#include "TestAccounts.h"
-#include "UserData.h"
+#include "TaskTableTest.h"
 #include "UserDataManager.h"
-#include "VelmTest.h"
-#include "WindowManager.h"
 
 #include <QLabel>
-#include <QPushButton>
 #include <QSpinBox>
 #include <QTimeEdit>
-#include <QtTest>
 
 #include <functional>
-#include <memory>
 
 using namespace VELMSCHEDORDAPI;
 using F = SchedOrdSubTaskField;
@@ -34,12 +23,9 @@ Q_DECLARE_METATYPE(Adjust)
 
 namespace {
 
-constexpr int kStockAccount = 1701;
-constexpr int kCreditAccount = 1702;
 constexpr int kOperationColumn = 14;     // "操作", button 修改
 constexpr int kParametersColumn = 13;    // "报单参数", button 点击查看
 
-int64_t at(int hour, int minute, int second) { return SchedOrdTaskTime::fromClockTime(hour, minute, second); }
 QString rowKey(const F& sub) { return QStringLiteral("%1_%2").arg(sub.MainTaskID).arg(sub.SubTaskID); }
 
 template <typename T>
@@ -63,31 +49,31 @@ void setVolumeAndConfirm(QWidget* content, int volume)
     part<QPushButton>(content, "pushButton_SO_MST_bottom_OK")->click();
 }
 
+void useModuleDialogContent(bool use)
+{
+    // Without a client the frameless dialog takes its content from this module's own factory.
+    FramelessFloatDlg::setContentFactory(Subwin_FramelessFloatDlg, use ? &Velm_Space::ScheduledOrderFactory::createModifySubTaskParamDlg : nullptr);
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(ModifyClick)
 Q_DECLARE_METATYPE(Confirmation)
 
 // The sub-task table's row buttons: modify through the host's frameless dialog, and the parameters tool tip.
-class ModifyFlowTest : public QObject
+class ModifyFlowTest : public TaskTableTest
 {
     Q_OBJECT
+public:
+    ModifyFlowTest() : TaskTableTest(1701, QStringLiteral("tableview_SO_monitorSubTask")) {}
+
 private slots:
-    void initTestCase()
-    {
-        VelmTest::installStrictMessageHandler();
-        // Without a client the frameless dialog takes its content from this module's own factory.
-        FramelessFloatDlg::setContentFactory(Subwin_FramelessFloatDlg, &Velm_Space::ScheduledOrderFactory::createModifySubTaskParamDlg);
-        UserDataManager::instance()->market().setLastPrice(QStringLiteral("600000.SH"), 10.35);
-    }
     void init()
     {
-        VelmTest::setUpWindowManager();
-        VelmTest::addStockAccount(kStockAccount);
-        VelmTest::addCreditAccount(kCreditAccount);
-        useAccount(kStockAccount);
+        useModuleDialogContent(true);
+        UserDataManager::instance()->market().setLastPrice(QStringLiteral("600000.SH"), 10.35);
+        setUpService();
     }
-    void cleanup() { m_table.reset(); VelmTest::removeAllAccounts(); }
 
     void modifyButton_data()
     {
@@ -104,8 +90,7 @@ private slots:
     {
         QFETCH(ModifyClick, r);
         const F stored = addTask([&](F& sub) { sub.TriggerStatus = r.triggerStatus; sub.TargetVolume = 1300; }, r.securityKey);
-        if (!r.content)
-            FramelessFloatDlg::setContentFactory(Subwin_FramelessFloatDlg, nullptr);
+        useModuleDialogContent(r.content);
         QStringList seen;
         click(rowKey(stored), [&](FramelessFloatDlg* dialog, QWidget* content) {
             seen << QString::number(dialog->windowFlags()) << QString::number(dialog->subwinType()) << QString::number(dialog->accountId())
@@ -113,17 +98,12 @@ private slots:
             part<QSpinBox>(content, kVolume)->setValue(100);
             part<QPushButton>(content, "pushButton_SO_MST_bottom_Cancel")->click();
         });
-        FramelessFloatDlg::setContentFactory(Subwin_FramelessFloatDlg, &Velm_Space::ScheduledOrderFactory::createModifySubTaskParamDlg);
         const QStringList opened{"2051", "34", "1701", "600000 浦发银行 买入", "1300"};
         QCOMPARE(seen, r.refusal.isEmpty() ? opened : QStringList());
         QCOMPARE(m_service->modifyRequestCount(), 0);   // cancelled; the dialog is gone after its run
         for (QWidget* widget : QApplication::topLevelWidgets())
             QVERIFY(!qobject_cast<FramelessFloatDlg*>(widget));
-        QCOMPARE(gWM->popups().size(), r.refusal.isEmpty() ? 0 : 1);
-        if (!r.refusal.isEmpty()) {
-            QCOMPARE(gWM->popups().first().text, r.refusal);
-            QCOMPARE(gWM->popups().first().parent.data(), static_cast<QWidget*>(m_table.get()));
-        }
+        QCOMPARE(VelmTest::popups(m_table.get()), r.refusal.isEmpty() ? QStringList() : QStringList{r.refusal});
     }
 
     // Confirmed in the dialog (optionally after the sub-task fired meanwhile), then run to 09:31.
@@ -211,42 +191,35 @@ private slots:
     // The lines after 设定时间, one row of text per case.
     void detailsToolTip_data()
     {
-        QTest::addColumn<int>("accountId");
+        QTest::addColumn<int>("apiType");
         QTest::addColumn<Adjust>("adjust");
         QTest::addColumn<QString>("middleLines");
-        QTest::newRow("half a percent down") << kStockAccount << Adjust([](F& s) { s.Direction = '1'; s.PriceType = 2; s.PriceFloatType = '1'; s.PriceFloatValue = -0.5; })
+        const int stock = 1, credit = 2;
+        QTest::newRow("half a percent down") << stock << Adjust([](F& s) { s.Direction = '1'; s.PriceType = 2; s.PriceFloatType = '1'; s.PriceFloatValue = -0.5; })
             << "买卖方向：卖出|目标数量：300|价格类型：买一价|价格浮动：-0.5 %|涨停不卖：是|跌停不买：是";
-        QTest::newRow("two ticks up") << kStockAccount << Adjust([](F& s) { s.PriceFloatValue = 2; s.NoSellAtLimitUp = false; })
+        QTest::newRow("two ticks up") << stock << Adjust([](F& s) { s.PriceFloatValue = 2; s.NoSellAtLimitUp = false; })
             << "买卖方向：买入|目标数量：300|价格类型：卖一价|价格浮动：+2 tick|涨停不卖：不限制|跌停不买：是";
-        QTest::newRow("custom price, no float") << kStockAccount << Adjust([](F& s) { s.PriceType = 12; s.OrderPrice = 10.57; s.NoBuyAtLimitDown = false; })
+        QTest::newRow("custom price, no float") << stock << Adjust([](F& s) { s.PriceType = 12; s.OrderPrice = 10.57; s.NoBuyAtLimitDown = false; })
             << "买卖方向：买入|目标数量：300|价格类型：自定价|价格浮动：无|指定价格：10.57|涨停不卖：是|跌停不买：不限制";
-        QTest::newRow("limit-down shows no price") << kStockAccount << Adjust([](F& s) { s.Direction = '1'; s.PriceType = 15; s.PriceFloatValue = -1; s.OrderPrice = 9.32; })
+        QTest::newRow("limit-down shows no price") << stock << Adjust([](F& s) { s.Direction = '1'; s.PriceType = 15; s.PriceFloatValue = -1; s.OrderPrice = 9.32; })
             << "买卖方向：卖出|目标数量：300|价格类型：跌停价|价格浮动：-1 tick|涨停不卖：是|跌停不买：是";
-        QTest::newRow("six significant digits") << kStockAccount << Adjust([](F& s) { s.PriceType = 12; s.PriceFloatType = '1'; s.PriceFloatValue = 1.23456789; s.OrderPrice = 1234.5678; })
+        QTest::newRow("six significant digits") << stock << Adjust([](F& s) { s.PriceType = 12; s.PriceFloatType = '1'; s.PriceFloatValue = 1.23456789; s.OrderPrice = 1234.5678; })
             << "买卖方向：买入|目标数量：300|价格类型：自定价|价格浮动：+1.23457 %|指定价格：1234.57|涨停不卖：是|跌停不买：是";
-        QTest::newRow("credit, financed buy") << kCreditAccount << Adjust([](F& s) { s.Direction = 'i'; s.PriceType = 0; })
+        QTest::newRow("credit, financed buy") << credit << Adjust([](F& s) { s.Direction = 'i'; s.PriceType = 0; })
             << "买卖方向：融资买入|目标数量：300|价格类型：最新价|价格浮动：无|涨停不卖：是|跌停不买：是";
     }
     void detailsToolTip()
     {
-        QFETCH(int, accountId);
+        QFETCH(int, apiType);
         QFETCH(Adjust, adjust);
         QFETCH(QString, middleLines);
-        useAccount(accountId);
+        setUpService(apiType);
         click(rowKey(addTask(adjust, QStringLiteral("600000.SH"), false, true, at(14, 5, 9))), {}, kParametersColumn);
-        QCOMPARE(gWM->popups().size(), 1);   // a tool tip, no dialog
-        QCOMPARE(gWM->popups().first().kind, PopupRecord::Tooltip);
-        QCOMPARE(gWM->popups().first().text, "证券代码：600000\n证券名称：浦发银行\n设定时间：14:05:09\n" + QString(middleLines).replace('|', '\n') + '\n');
+        // A tool tip, no dialog.
+        QCOMPARE(VelmTest::popups(nullptr), QStringList{"tooltip: 证券代码：600000\n证券名称：浦发银行\n设定时间：14:05:09\n" + middleLines.replace('|', '\n') + '\n'});
     }
 
 private:
-    void useAccount(int accountId)
-    {
-        m_userData = UserDataManager::instance()->getUserData(accountId);
-        m_userData->initScheduledOrderApi();
-        m_service = m_userData->getServiceScheduledOrder();
-        m_clock = VelmTest::driveClock(*m_service, at(9, 0, 0));
-    }
     // A task of one buy of 300 at ask 1, adjusted; then the table, unless it is open already.
     F addTask(const Adjust& adjust, const QString& key = QStringLiteral("600000.SH"), bool start = false, bool open = true,
               int64_t startTime = at(9, 30, 0))
@@ -257,19 +230,11 @@ private:
         m_service->AddMainTasks({task});
         if (start)
             m_service->StartMainTasks({task.MainTaskID});
+        if (open)
+            openTable<Velm_Space::SchedOrd_TableSubTaskWid>();
         m_service->waitForEngineIdle();
-        if (open) {
-            m_table = std::make_unique<Velm_Space::SchedOrd_TableSubTaskWid>(m_userData->AccountID, m_service, nullptr);
-            m_table->resize(1700, 400);
-            m_table->show();
-            QTest::qVerify(QTest::qWaitForWindowExposed(m_table.get()), "exposed", "", __FILE__, __LINE__);
-            settle();
-        }
         return m_service->getOneMainTask(task.MainTaskID).VecSubTask.at(0);
     }
-    void settle() { m_service->waitForEngineIdle(); QCoreApplication::processEvents(); QCoreApplication::processEvents(); }
-    Velm_Space::MyTableViewSO* view() const { return m_table->findChild<Velm_Space::MyTableViewSO*>("tableview_SO_monitorSubTask"); }
-    QAbstractItemModel* proxy() const { return view()->model(); }
     int rowOf(const QString& key) const
     {
         const QModelIndexList found = proxy()->match(proxy()->index(0, proxy()->columnCount() - 1), Qt::DisplayRole, key, 1, Qt::MatchExactly);
@@ -304,11 +269,6 @@ private:
         QTest::mouseClick(view()->viewport(), Qt::LeftButton, Qt::NoModifier, view()->buttonRect(index, 0).center());
         settle();
     }
-
-    UserData* m_userData = nullptr;
-    ServiceScheduledOrder* m_service = nullptr;
-    std::shared_ptr<ManualSchedOrdClock> m_clock;
-    std::unique_ptr<Velm_Space::SchedOrd_TableSubTaskWid> m_table;
 };
 
 QTEST_MAIN(ModifyFlowTest)

@@ -46,11 +46,7 @@ class MonitorTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        VelmTest::installStrictMessageHandler();
-    }
-
+    void initTestCase() { VelmTest::installStrictMessageHandler(); }
     void init()
     {
         VelmTest::setUpWindowManager();
@@ -60,10 +56,7 @@ private slots:
         VelmTest::driveClock(*m_service, VELMSCHEDORDAPI::SchedOrdTaskTime::fromClockTime(9, 0, 0));
     }
 
-    void cleanup()
-    {
-        VelmTest::removeAllAccounts();
-    }
+    void cleanup() { VelmTest::removeAllAccounts(); }
 
     // Each tab the trader picks holds its table or host window.
     void tabsHoldTheirWindows()

@@ -79,6 +79,14 @@ void letEventLoopTurn() { QCoreApplication::processEvents(); QCoreApplication::p
 
 enum ValueKind { RepeatedInts, DoublesWithNaN, MixedCaseTexts, Dates, MixedTypes, Tens };
 
+// Values of `kind` sorted by `column`; `step` is added to the changed rows of tens, `role` names the change
+// signals' role (-1: all roles); `resorts`: the re-sorts that follow.
+struct Burst { int kind, column, order, step, role, resorts; };
+Q_DECLARE_METATYPE(Burst)
+// Rows of `added` values (codes 600519, 000002 (filtered), 601988, 688111) inserted into a table sorted in `order`.
+struct Insertion { Qt::SortOrder order; QVariantList added; QVector<int> shown; int resorts; };
+Q_DECLARE_METATYPE(Insertion)
+
 QVariant randomValue(ValueKind kind, std::mt19937& random)
 {
     static const QStringList words{"alpha", "Alpha", "beta", "BETA", QStringLiteral("浦发银行"), "b", "A", QString()};
@@ -166,27 +174,19 @@ private slots:
     // Rows sorted as a stock proxy sorts them; a burst of changes passed on at once, re-sorted at most once later.
     void sortAndBurst_data()
     {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<int>("column");
-        QTest::addColumn<int>("order");
-        QTest::addColumn<int>("step"); // added to the changed rows of tens
-        QTest::addColumn<int>("role"); // of the change signals, -1 for all
-        QTest::addColumn<int>("resorts");
+        QTest::addColumn<Burst>("row");
         const char* names[] = {"repeated ints", "doubles with NaN", "mixed case texts", "dates", "mixed types"};
         for (int kind = RepeatedInts; kind <= MixedTypes; ++kind) // both orders between them
-            QTest::newRow(names[kind]) << kind << kValue << kind % 2 << 0 << -1 << 1;
-        QTest::newRow("key column") << int(RepeatedInts) << kKey << 0 << 0 << -1 << 0;
-        QTest::newRow("tens jump to the other end") << int(Tens) << kValue << 0 << 100000 << -1 << 1;
-        QTest::newRow("tens stay between neighbours") << int(Tens) << kValue << 0 << 5 << -1 << 0;
-        QTest::newRow("tens, role not sorted by") << int(Tens) << kValue << 0 << 100000 << int(Qt::ToolTipRole) << 0;
+            QTest::newRow(names[kind]) << Burst{kind, kValue, kind % 2, 0, -1, 1};
+        QTest::newRow("key column") << Burst{RepeatedInts, kKey, 0, 0, -1, 0};
+        QTest::newRow("tens jump to the other end") << Burst{Tens, kValue, 0, 100000, -1, 1};
+        QTest::newRow("tens stay between neighbours") << Burst{Tens, kValue, 0, 5, -1, 0};
+        QTest::newRow("tens, role not sorted by") << Burst{Tens, kValue, 0, 100000, Qt::ToolTipRole, 0};
     }
     void sortAndBurst()
     {
-        QFETCH(int, kind);
-        QFETCH(int, column);
-        QFETCH(int, order);
-        QFETCH(int, step);
-        QFETCH(int, role);
+        QFETCH(Burst, row);
+        const auto& [kind, column, order, step, role, resorts] = row;
         std::mt19937 random(uint32_t(kind * 31 + order));
         const int rows = kind == Tens ? 100 : 4000;
         QVariantList values;
@@ -199,46 +199,40 @@ private slots:
         layouts = 0;
         QSignalSpy changedRows(proxy.get(), &QAbstractItemModel::dataChanged);
         for (int i = 0; i < 40; ++i) {
-            const int row = kind == Tens ? 2 * i : int(random() % rows);
-            record(row).value = kind == Tens ? QVariant(row * 10 + step) : randomValue(ValueKind(kind), random);
-            emit model->dataChanged(model->index(row, kValue), model->index(row, kValue), QVector<int>(role < 0 ? 0 : 1, role));
+            const int changed = kind == Tens ? 2 * i : int(random() % rows);
+            record(changed).value = kind == Tens ? QVariant(changed * 10 + step) : randomValue(ValueKind(kind), random);
+            emit model->dataChanged(model->index(changed, kValue), model->index(changed, kValue), QVector<int>(role < 0 ? 0 : 1, role));
         }
         QCOMPARE(changedRows.count(), 40);
         QCOMPARE(layouts, 0);
         if (kind == Tens) // in place until the re-sort
             QCOMPARE(proxy->index(0, kValue).data(Qt::UserRole).toInt(), role < 0 ? step : 0);
         letEventLoopTurn();
-        QTEST(layouts, "resorts");
+        QCOMPARE(layouts, resorts);
         QCOMPARE(sourceRows(*proxy), stockOrder(model.get(), *proxy));
     }
 
     // Inserted rows: filtered at once, sorted later (one re-sort if out of place); a new source keeps both.
     void insertedRowsKeepSortAndFilter_data()
     {
-        QTest::addColumn<int>("order");
-        QTest::addColumn<QVariantList>("added"); // codes 600519, 000002 (filtered), 601988, 688111
-        QTest::addColumn<QVector<int>>("shown");
-        QTest::addColumn<int>("resorts");
-        QTest::newRow("scattered") << int(Qt::DescendingOrder) << QVariantList{40, 45, 90, 5}
-                                   << QVector<int>{90, 50, 40, 30, 10, 5} << 1;
-        QTest::newRow("after the last, but a filtered one")
-            << int(Qt::AscendingOrder) << QVariantList{80, 1, 90, 95} << QVector<int>{10, 30, 50, 80, 90, 95} << 0;
+        QTest::addColumn<Insertion>("row");
+        QTest::newRow("scattered") << Insertion{Qt::DescendingOrder, {40, 45, 90, 5}, {90, 50, 40, 30, 10, 5}, 1};
+        QTest::newRow("after the last, but a filtered one") << Insertion{Qt::AscendingOrder, {80, 1, 90, 95}, {10, 30, 50, 80, 90, 95}, 0};
     }
     void insertedRowsKeepSortAndFilter()
     {
-        QFETCH(int, order);
-        QFETCH(QVariantList, added);
+        QFETCH(Insertion, row);
         load({10, 30, 50, 70});
-        proxy->sort(kValue, Qt::SortOrder(order));
+        proxy->sort(kValue, row.order);
         proxy->setFilterSecurityID("6");
         layouts = 0;
         QSignalSpy inserted(proxy.get(), &QAbstractItemModel::rowsInserted);
-        model->setInsertedDataSource(makeRows(added, {"600519", "000002", "601988", "688111"}));
+        model->setInsertedDataSource(makeRows(row.added, {"600519", "000002", "601988", "688111"}));
         QCOMPARE(inserted.count(), 1);
         QCOMPARE(proxy->rowCount(), 6);
         letEventLoopTurn();
-        QTEST(layouts, "resorts");
-        QTEST(valuesShown(), "shown");
+        QCOMPARE(layouts, row.resorts);
+        QCOMPARE(valuesShown(), row.shown);
 
         layouts = 0;
         load({11, 99, 55, 77, 33, 22, 44, 66, 88});

@@ -10,6 +10,11 @@
 
 struct Record { int id; QString code; int volume; };
 
+// `value` set for `role` at (row, column): row -1 is the horizontal header (section = column), -2 the vertical one.
+// `stored`: the state read back, -1 when refused; `events`: the model's signals.
+struct CheckSet { int row, column, role; QVariant value; int stored; QStringList events; };
+Q_DECLARE_METATYPE(CheckSet)
+
 // Columns 1 编号 ("#<id>"), 2 证券代码, 5 数量; the key is "K<id>". Counts the cell computations per record.
 class CountingHeader final : public TableHeader
 {
@@ -106,39 +111,29 @@ private slots:
         QCOMPARE(model->index(0, 2).data(), QVariant(QString()));
     }
 
-    // Row -1 is the horizontal header (section = column), -2 the vertical one; stored -1: refused.
     void setCheckState_data()
     {
-        QTest::addColumn<int>("row");
-        QTest::addColumn<int>("column");
-        QTest::addColumn<int>("role");
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<int>("stored");
-        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<CheckSet>("c");
         const int cs = Qt::CheckStateRole;
         const QStringList cell{QStringLiteral("data 2,0-2,0 role 10")}, head{QStringLiteral("header 0-0")}, none;
-        QTest::newRow("checked") << 2 << 0 << cs << QVariant(2) << 2 << cell;
-        QTest::newRow("unchanged") << 2 << 0 << cs << QVariant(0) << 0 << none;
-        QTest::newRow("too large") << 2 << 0 << cs << QVariant(3) << -1 << none;
-        QTest::newRow("listed column") << 2 << 2 << cs << QVariant(2) << -1 << none;
-        QTest::newRow("header partially") << -1 << 0 << cs << QVariant(1) << 1 << head;
-        QTest::newRow("vertical header") << -2 << 0 << cs << QVariant(2) << -1 << none;
+        QTest::newRow("checked") << CheckSet{2, 0, cs, 2, 2, cell};
+        QTest::newRow("unchanged") << CheckSet{2, 0, cs, 0, 0, none};
+        QTest::newRow("too large") << CheckSet{2, 0, cs, 3, -1, none};
+        QTest::newRow("listed column") << CheckSet{2, 2, cs, 2, -1, none};
+        QTest::newRow("header partially") << CheckSet{-1, 0, cs, 1, 1, head};
+        QTest::newRow("vertical header") << CheckSet{-2, 0, cs, 2, -1, none};
     }
     void setCheckState()
     {
-        QFETCH(int, row);
-        QFETCH(int, column);
-        QFETCH(int, role);
-        QFETCH(QVariant, value);
-        QFETCH(int, stored);
+        QFETCH(CheckSet, c);
         const auto set = [&] {
-            return row >= 0 ? model->setData(model->index(row, column), value, role)
-                            : model->setHeaderData(column, row == -1 ? Qt::Horizontal : Qt::Vertical, value, role);
+            return c.row >= 0 ? model->setData(model->index(c.row, c.column), c.value, c.role)
+                              : model->setHeaderData(c.column, c.row == -1 ? Qt::Horizontal : Qt::Vertical, c.value, c.role);
         };
-        QCOMPARE(set(), stored >= 0);
+        QCOMPARE(set(), c.stored >= 0);
         set(); // the same again changes nothing
-        QCOMPARE((row < 0 ? headerState() : checkState(2)).toInt(), qMax(stored, 0));
-        QTEST(events, "events");
+        QCOMPARE((c.row < 0 ? headerState() : checkState(2)).toInt(), qMax(c.stored, 0));
+        QCOMPARE(events, c.events);
     }
 };
 

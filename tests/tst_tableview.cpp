@@ -21,6 +21,10 @@ protected:
     }
 };
 
+// Rows firstRow..lastRow changed; an editable view keeps Qt's whole-viewport repaint.
+struct Change { int firstRow, lastRow; bool editable; };
+Q_DECLARE_METATYPE(Change)
+
 // A changed row of a large table must not cost a whole frame; zoom scales the layout; a cut-off
 // cell can be read.
 class TableViewTest : public QObject
@@ -58,19 +62,16 @@ private slots:
 
     void changedRowsRepaintTheirStrip_data()
     {
-        QTest::addColumn<int>("firstRow");
-        QTest::addColumn<int>("lastRow");
-        QTest::addColumn<bool>("editable"); // an editable view keeps Qt's whole-viewport repaint
-        QTest::newRow("one row") << 3 << 3 << false;
-        QTest::newRow("rows reaching past the bottom") << 8 << 150 << false;
-        QTest::newRow("rows below the viewport") << 120 << 130 << false;
-        QTest::newRow("editable view") << 3 << 3 << true;
+        QTest::addColumn<Change>("change");
+        QTest::newRow("one row") << Change{3, 3, false};
+        QTest::newRow("rows reaching past the bottom") << Change{8, 150, false};
+        QTest::newRow("rows below the viewport") << Change{120, 130, false};
+        QTest::newRow("editable view") << Change{3, 3, true};
     }
     void changedRowsRepaintTheirStrip()
     {
-        QFETCH(int, firstRow);
-        QFETCH(int, lastRow);
-        QFETCH(bool, editable);
+        QFETCH(Change, change);
+        const auto& [firstRow, lastRow, editable] = change;
         if (editable)
             m_view->setEditTriggers(QAbstractItemView::DoubleClicked);
         changeRows(firstRow, lastRow);

@@ -2,6 +2,7 @@
 #include "SchedOrdTaskFileReader.h"
 #include "SchedOrdTaskTime.h"
 #include "SubTaskFields.h"
+#include "TaskBuilder.h"
 #include "Util.h"
 #include "VelmTest.h"
 
@@ -38,19 +39,8 @@ QString lineWith(std::initializer_list<std::pair<int, QString>> changes)
 // What the valid line gives, with some fields changed.
 F expected(const std::function<void(F&)>& change = {})
 {
-    F sub;
-    sub.SubTaskID = kFirstId;
-    sub.SecurityKey = "600000.SH";
-    sub.SecurityID = "600000";
-    sub.ExchangeID = '1';
-    sub.Direction = '0';
-    sub.TriggerTime = SchedOrdTaskTime::fromClockTime(0, 0, 0);
-    sub.TargetVolume = 100;
-    sub.SubTaskStatus = '1';
-    sub.TriggerStatus = '1';
-    sub.PriceType = 0;
-    sub.PriceFloatType = '0';
-    sub.StartTime = SchedOrdTaskTime::fromClockTime(9, 45, 30);
+    F sub = VelmTest::makeSubTask({"600000.SH", '0', SchedOrdTaskTime::fromClockTime(9, 45, 30), 100, 0}, 0, kFirstId);
+    sub.EndTime = 0; // a file sets no end time
     if (change)
         change(sub);
     return sub;

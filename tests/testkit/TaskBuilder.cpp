@@ -11,6 +11,28 @@ using namespace VELMSCHEDORDAPI;
 
 namespace VelmTest {
 
+SchedOrdSubTaskField makeSubTask(const OrderSpec& order, int mainTaskId, int subTaskId)
+{
+    SchedOrdSubTaskField sub;
+    sub.MainTaskID = mainTaskId;
+    sub.SubTaskID = subTaskId;
+    const QString code = order.securityKey.section(QLatin1Char('.'), 0, 0);
+    const QString exchange = order.securityKey.section(QLatin1Char('.'), 1, 1);
+    sub.SecurityID = code.toStdString();
+    sub.ExchangeID = exchange == QLatin1String("SH") ? '1' : exchange == QLatin1String("SZ") ? '2' : '4';
+    sub.SecurityKey = order.securityKey.toStdString();
+    sub.Direction = order.direction;
+    sub.TriggerTime = SchedOrdTaskTime::fromClockTime(0, 0, 0);
+    sub.TargetVolume = order.volume;
+    sub.SubTaskStatus = '1';
+    sub.TriggerStatus = '1';
+    sub.PriceType = order.priceType;
+    sub.PriceFloatType = '0';
+    sub.StartTime = order.startTime;
+    sub.EndTime = order.startTime;
+    return sub;
+}
+
 SchedOrdTaskField makeMainTask(ServiceScheduledOrder& service, const QString& name, const QList<OrderSpec>& orders)
 {
     SchedOrdTaskField task;
@@ -19,26 +41,8 @@ SchedOrdTaskField makeMainTask(ServiceScheduledOrder& service, const QString& na
     task.MainTaskStatus = '1';
     task.TriggerStatus = '1';
     task.CreateTime = SchedOrdTaskTime::fromClockTime(8, 0, 0);
-    for (const OrderSpec& order : orders) {
-        SchedOrdSubTaskField sub;
-        sub.MainTaskID = task.MainTaskID;
-        sub.SubTaskID = service.getNextSubTaskID();
-        const QString code = order.securityKey.section(QLatin1Char('.'), 0, 0);
-        const QString exchange = order.securityKey.section(QLatin1Char('.'), 1, 1);
-        sub.SecurityID = code.toStdString();
-        sub.ExchangeID = exchange == QLatin1String("SH") ? '1' : exchange == QLatin1String("SZ") ? '2' : '4';
-        sub.SecurityKey = order.securityKey.toStdString();
-        sub.Direction = order.direction;
-        sub.TriggerTime = SchedOrdTaskTime::fromClockTime(0, 0, 0);
-        sub.TargetVolume = order.volume;
-        sub.SubTaskStatus = '1';
-        sub.TriggerStatus = '1';
-        sub.PriceType = order.priceType;
-        sub.PriceFloatType = '0';
-        sub.StartTime = order.startTime;
-        sub.EndTime = order.startTime;
-        task.VecSubTask.push_back(sub);
-    }
+    for (const OrderSpec& order : orders)
+        task.VecSubTask.push_back(makeSubTask(order, task.MainTaskID, service.getNextSubTaskID()));
     if (task.VecSubTask.empty())
         return task;
     const SchedOrdSubTaskField& first = task.VecSubTask.front();

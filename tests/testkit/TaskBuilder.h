@@ -22,6 +22,10 @@ struct OrderSpec
     int priceType = 1;       // ask 1
 };
 
+// A sub-task as the module builds one from `order`: code and exchange from the key, not started, not
+// fired (trigger time midnight today), a tick shift of 0, ending at its start.
+VELMSCHEDORDAPI::SchedOrdSubTaskField makeSubTask(const OrderSpec& order, int mainTaskId = 0, int subTaskId = 0);
+
 // A main task as the module builds one: ids drawn from the service, state not started, the
 // aggregates (times, equal-time flags, common direction) computed over its sub-tasks.
 VELMSCHEDORDAPI::SchedOrdTaskField makeMainTask(ServiceScheduledOrder& service, const QString& name,

@@ -19,8 +19,8 @@
 
 #include <memory>
 
-// Base of the task-table tests: a stock account whose service runs on a hand-driven clock from
-// 09:00, and the table under test shown over it.
+// Base of the task-table tests: an account (stock unless set up otherwise) whose service runs on a
+// hand-driven clock from 09:00, and the table under test shown over it.
 class TaskTableTest : public QObject
 {
     Q_OBJECT
@@ -31,12 +31,13 @@ protected:
         return VELMSCHEDORDAPI::SchedOrdTaskTime::fromClockTime(hour, minute, second);
     }
 
-    void setUpService() // from init()
+    void setUpService(int apiType = 1) // from init()
     {
         VelmTest::setUpWindowManager();
-        UserData* userData = VelmTest::addStockAccount(m_account);
-        userData->initScheduledOrderApi();
-        m_service = userData->getServiceScheduledOrder();
+        VelmTest::removeAllAccounts();
+        m_userData = VelmTest::addAccount(m_account, apiType);
+        m_userData->initScheduledOrderApi();
+        m_service = m_userData->getServiceScheduledOrder();
         m_clock = VelmTest::driveClock(*m_service, at(9, 0, 0));
         m_ids.clear();
     }
@@ -82,6 +83,14 @@ protected:
         return states;
     }
 
+    QStringList buttons(int column) const // the row buttons of a column, e.g. "2 删除" (type, text)
+    {
+        QStringList buttons;
+        for (const auto& button : qobject_cast<Velm_Space::MyItemDelegateSO*>(view()->itemDelegate())->columnButtons(column))
+            buttons.append(QStringLiteral("%1 %2").arg(button.type).arg(button.text));
+        return buttons;
+    }
+
     void clickButton(const QString& objectName) const
     {
         auto* button = m_table->findChild<QPushButton*>(objectName);
@@ -91,6 +100,7 @@ protected:
 
     const int m_account;
     const QString m_viewName;
+    UserData* m_userData = nullptr;
     ServiceScheduledOrder* m_service = nullptr;
     std::shared_ptr<ManualSchedOrdClock> m_clock;
     std::unique_ptr<QWidget> m_table;

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QStandardPaths>
 #include <QThread>
+#include <QWidget>
 
 #include <cstdio>
 #include <cstdlib>
@@ -48,6 +49,23 @@ void installStrictMessageHandler()
     QtMessageHandler previous = qInstallMessageHandler(strictHandler);
     if (previous != strictHandler)
         previousHandler = previous;
+}
+
+QStringList popups(const QWidget* parent)
+{
+    QStringList lines;
+    for (const PopupRecord& popup : gWM->popups()) {
+        QString line = popup.kind == PopupRecord::Confirm ? QStringLiteral("confirm %1: ").arg(popup.title)
+                     : popup.kind == PopupRecord::Tooltip ? QStringLiteral("tooltip: ")
+                                                          : QString();
+        line += popup.text;
+        if (!popup.detail.isEmpty())
+            line += QStringLiteral(" | ") + popup.detail;
+        if (popup.parent.data() != parent)
+            line += QStringLiteral(" (parent: %1)").arg(popup.parent ? popup.parent->metaObject()->className() : "none");
+        lines.append(line);
+    }
+    return lines;
 }
 
 QString tempDir()

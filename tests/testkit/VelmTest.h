@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+class QWidget;
+
 // Shared set-up of the test executables.
 namespace VelmTest {
 
@@ -14,6 +16,10 @@ void installStrictMessageHandler();
 
 // A non-interactive window manager in gWM, the strategy log in a temporary folder.
 void setUpWindowManager();
+
+// Every popup gWM recorded, one line each: its text, " | <detail>" when it has one, "confirm <title>: "
+// or "tooltip: " before a confirmation's or tool tip's text, " (parent: <class>)" when not on `parent`.
+QStringList popups(const QWidget* parent);
 
 // A folder for this test run's files.
 QString tempDir();
