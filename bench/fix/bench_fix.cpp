@@ -429,12 +429,14 @@ int main(int argc, char** argv)
                 "Median of %d runs.\n",
                 kOrders, kRuns);
     row("row", QStringLiteral("figure"), QStringLiteral("baseline"), QStringLiteral("goal"), QStringLiteral("spread"));
-    row("1 bare QuickFIX: first send -> last report", figureOf(bare), QStringLiteral("(the limit)"), QStringLiteral("-"),
-        spreadOf(bare));
-    const QString baseline = ms(bare.medianMs) + QStringLiteral(" row 1");
-    const QString goal = QStringLiteral("<= %1 (1.5x row 1)").arg(ms(bare.medianMs * kGoalRatio));
-    row("  the same, answered New, then Filled", figureOf(acknowledged), baseline, QStringLiteral("-"),
-        spreadOf(acknowledged));
+    row("1 bare QuickFIX: first send -> last report", figureOf(bare), QStringLiteral("(one report an order)"),
+        QStringLiteral("-"), spreadOf(bare));
+    // The simulated exchange answers each order New, then Filled: the bare pair exchanging those
+    // same messages is the library's limit for rows 2 and 3.
+    row("1b the same messages: New, then Filled", figureOf(acknowledged), QStringLiteral("(the limit)"),
+        QStringLiteral("-"), spreadOf(acknowledged));
+    const QString baseline = ms(acknowledged.medianMs) + QStringLiteral(" row 1b");
+    const QString goal = QStringLiteral("<= %1 (1.5x row 1b)").arg(ms(acknowledged.medianMs * kGoalRatio));
     row("2 route -> simulated exchange: same", figureOf(route), baseline, goal, spreadOf(route));
     stageRows(routeRuns);
     row("3 engine: set time -> last fill applied", figureOf(engine), baseline, goal, spreadOf(engine));
@@ -451,8 +453,9 @@ int main(int argc, char** argv)
             QStringLiteral("%1 of it on the CPU").arg(ms(slowest[i].cpuMs)),
             QStringLiteral("%1 in all, %2 events").arg(ms(slowest[i].totalMs)).arg(slowest[i].deliveries));
     }
-    if (bare.finished > 0 && route.finished > 0 && engine.finished > 0)
-        std::printf("row 2 / row 1: %.2fx, row 3 / row 1: %.2fx\n", route.medianMs / bare.medianMs,
-                    engine.medianMs / bare.medianMs);
+    if (bare.finished > 0 && acknowledged.finished > 0 && route.finished > 0 && engine.finished > 0)
+        std::printf("row 2 / row 1b: %.2fx, row 3 / row 1b: %.2fx (against row 1: %.2fx, %.2fx)\n",
+                    route.medianMs / acknowledged.medianMs, engine.medianMs / acknowledged.medianMs,
+                    route.medianMs / bare.medianMs, engine.medianMs / bare.medianMs);
     return 0;
 }
