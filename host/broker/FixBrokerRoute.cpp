@@ -31,6 +31,12 @@ bool isPossibleDuplicate(const FIX::Message& message)
     return message.getHeader().getFieldIfSet(possDup) && possDup.getValue();
 }
 
+bool isNewOrder(const FIX::Message& message)
+{
+    FIX::MsgType type;
+    return message.getHeader().getFieldIfSet(type) && type.getValue() == FIX::MsgType_NewOrderSingle;
+}
+
 QString textOf(const FIX::Message& message)
 {
     return message.isSetField(FIX::FIELD::Text) ? QString::fromStdString(message.getField(FIX::FIELD::Text)) : QString();
@@ -108,11 +114,13 @@ public:
 
     void toAdmin(FIX::Message&, const FIX::SessionID&) override {}
 
-    // An order leaves now or never: nothing is stored to go out after a reconnect, and a resend
-    // the counterparty asks for becomes a gap fill instead of a late duplicate order.
+    // An order leaves now or never: a resend of one that the counterparty asks for after a
+    // reconnect becomes a gap fill instead of a late duplicate order. A status request may go
+    // again: its answer is the same, and the requests sent right after logon are often inside
+    // the range the counterparty asks to be resent.
     void toApp(FIX::Message& message, const FIX::SessionID&) throw(FIX::DoNotSend) override
     {
-        if (!m_loggedOn || isPossibleDuplicate(message))
+        if (!m_loggedOn || (isPossibleDuplicate(message) && isNewOrder(message)))
             throw FIX::DoNotSend();
     }
 

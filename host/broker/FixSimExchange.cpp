@@ -98,6 +98,11 @@ public:
         announce();
     }
 
+    // Messages read from a session that has since stopped are lost, as in a crash: nothing is
+    // booked or answered after stop(), and the client learns their fate by asking after logon.
+    uint64_t sessionEpoch() const { return m_sessionEpoch; }
+    void sessionsStopped() { ++m_sessionEpoch; }
+
     void statusRequest(const FIX::Message& message, const FIX::SessionID& session)
     {
         const std::string ref = fieldOf(message, FIX::FIELD::ClOrdID);
@@ -178,6 +183,7 @@ private:
         if (price <= 0.0)
             return QStringLiteral("委托价格无效");
 
+        request->ClientOrderRef = QString::fromStdString(entry.clientOrderRef);
         request->SecurityKey = Util::GetSecurityKey(security->SecurityID, security->ExchangeID);
         request->SecurityID = security->SecurityID;
         request->ExchangeID = security->ExchangeID;
@@ -286,6 +292,7 @@ private:
     std::map<int, Fill> m_fills;                    // by OrderID
     size_t m_tradesSeen = 0;
     long long m_lastExecId = 0;
+    uint64_t m_sessionEpoch = 0;
 };
 
 // QuickFIX's side. Its callbacks hand the orders on through the event loop, so that a report
@@ -346,7 +353,13 @@ public:
             throw FIX::UnsupportedMessageType();
         message.getField(FIX::FIELD::ClOrdID);
         Book* book = &m_book;
-        QMetaObject::invokeMethod(&m_owner, [book, message, id, newOrder] {
+        const uint64_t epoch = book->sessionEpoch();
+        QMetaObject::invokeMethod(&m_owner, [book, message, id, newOrder, epoch] {
+            if (book->sessionEpoch() != epoch) {
+                log(QStringLiteral("模拟交易所已停止，未处理的消息已丢弃：%1")
+                        .arg(QString::fromStdString(fieldOf(message, FIX::FIELD::ClOrdID))));
+                return;
+            }
             if (newOrder)
                 book->newOrder(message, id);
             else
@@ -412,6 +425,8 @@ void FixSimExchange::stop()
         return;
     m_session->stop();
     m_session.reset();
+    // After the sockets closed: waiting for the logout to leave may still have read messages.
+    m_book->sessionsStopped();
 }
 
 bool FixSimExchange::hasClient() const

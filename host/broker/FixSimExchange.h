@@ -31,6 +31,7 @@ public:
     // Listens on the settings' host and port (port 0: any free one). False, with the reason,
     // when it cannot.
     bool start(QString* whyNot);
+    // Logs the client out. What it had sent that was not handled yet is lost, as in a crash.
     void stop();
     // The port listened on, 0 when stopped.
     int port() const;

@@ -170,6 +170,7 @@ void SchedOrdStorage::reconcile(SchedOrdSubTaskField& subTask, const std::string
         subTask.TriggerTime = subTask.StartTime;
         subTask.TriggerStatus = SubTriggerStatus::Sent;
         subTask.SubTaskStatus = SubTaskStatus::Triggered;
+        subTask.OrderVolume = subTask.TargetVolume;
         subTask.ErrorMsg = Util::QStr2str(QStringLiteral("正在向券商核对：发送委托时程序中断，参考号 %1")
                                               .arg(QString::fromStdString(clientOrderRef)));
         return;
