@@ -94,7 +94,6 @@ private slots:
     void subTasksKeepTheirPlacesWhateverTheirIds();
     void changesInPlaceSurviveRestart();
     void idsAndLogSurviveRestart();
-    void sendingMarksSurviveRestart();
     void markOverwritesJournalRoomAndSurvivesACrash_data();
     void markOverwritesJournalRoomAndSurvivesACrash();
 
@@ -257,22 +256,6 @@ void TestDatabase::idsAndLogSurviveRestart()
     QCOMPARE(m_db.loadLog(kAccount, 0).size(), size_t(2));
 }
 
-void TestDatabase::sendingMarksSurviveRestart()
-{
-    QVERIFY(m_db.begin());
-    QVERIFY(m_db.markSending(kAccount, 5, 10, "10001-10"));
-    QVERIFY(m_db.markSending(kAccount, 5, 11, "10001-11"));
-    QVERIFY(m_db.clearSending(kAccount, 10));
-    QVERIFY(m_db.commit());
-
-    reopen();
-    const auto marks = m_db.loadSending(kAccount);
-    QCOMPARE(marks.size(), size_t(1));
-    QCOMPARE(marks.front().mainTaskId, 5);
-    QCOMPARE(marks.front().subTaskId, 11);
-    QCOMPARE(marks.front().clientOrderRef, std::string("10001-11"));
-}
-
 enum class JournalBefore { Fresh, GrownPastItsRoom, RestartedOverOlderPages };
 Q_DECLARE_METATYPE(JournalBefore)
 
@@ -318,6 +301,7 @@ void TestDatabase::markOverwritesJournalRoomAndSurvivesACrash()
     QCOMPARE(recovered.open(crashed).status, Status::Opened);
     const auto marks = recovered.loadSending(kAccount);
     QCOMPARE(marks.size(), size_t(1));
+    QCOMPARE(marks.front().mainTaskId, 5);
     QCOMPARE(marks.front().subTaskId, 11);
     QCOMPARE(marks.front().clientOrderRef, std::string("10001-11"));
     QCOMPARE(recovered.loadMainTasks(kAccount).size(), size_t(before == JournalBefore::GrownPastItsRoom ? 1 : 0));
