@@ -286,7 +286,7 @@ void TestDatabase::markOverwritesJournalRoomAndSurvivesACrash()
         QCOMPARE(m_db.journalPages(), 0);
     }
     const qint64 room = journalBytes() - (32 + qint64(m_db.journalPages()) * kFrameBytes);
-    QVERIFY2(room >= 256 * kFrameBytes, qPrintable(QString::number(room)));
+    QVERIFY2(room >= 64 * kFrameBytes, qPrintable(QString::number(room)));
     const qint64 bytesBefore = journalBytes();
 
     QVERIFY(m_db.begin() && m_db.clearSending(kAccount, 10) && m_db.markSending(kAccount, 5, 11, "10001-11")

@@ -486,9 +486,10 @@ bool SchedOrdDatabase::checkpoint()
 
 void SchedOrdDatabase::reserveJournalRoom()
 {
-    // Grown a megabyte or more at a time, before the room runs out.
-    constexpr int kLeastRoomPages = 256;
-    constexpr int kRoomPages = 512;
+    // A quarter of a megabyte or more at a time: its sync delays whatever is due next, so it is
+    // kept to about what one appending commit costs, paid every few triggers instead of each.
+    constexpr int kLeastRoomPages = 64;
+    constexpr int kRoomPages = 128;
     sqlite3_file* journal = journalFile();
     sqlite3_int64 size = 0;
     if (!journal || journal->pMethods->xFileSize(journal, &size) != SQLITE_OK
