@@ -51,6 +51,8 @@ namespace {
 
 constexpr int kFsyncSamples = 300;
 constexpr int kPageBytes = 4096;
+constexpr int kMarkSamples = 300;
+constexpr int kMarkAccount = 7200;
 constexpr int kLatencySamples = 200;
 constexpr auto kLatencySpacing = std::chrono::milliseconds(60);
 constexpr int kBurstSize = 5000;
@@ -125,28 +127,100 @@ void openStorageOrExit(ServiceScheduledOrder& service, const QString& path)
 struct DiskResult {
     std::vector<double> fsync;
     std::vector<double> fdatasync;      // what SQLite calls to commit on Linux
+    std::vector<double> appended;       // fdatasync after a page added at the end
 };
 
-// One 4 KiB page written over the same place and synced, as a commit of one WAL frame does; the
-// two calls take turns.
-DiskResult syncTimes(const QString& path)
+int openScratch(const QString& path)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_TRUNC, 0600);
     if (fd < 0)
         fail(QStringLiteral("cannot create %1").arg(path));
-    const std::vector<char> page(kPageBytes, 'x');
-    const auto timed = [&](int (*sync)(int)) {
-        return elapsedMs([&] {
-            if (::pwrite(fd, page.data(), page.size(), 0) != kPageBytes || sync(fd) != 0)
-                fail(QStringLiteral("cannot write and sync %1").arg(path));
-        });
-    };
+    return fd;
+}
+
+const std::vector<char>& page()
+{
+    static const std::vector<char> bytes(kPageBytes, 'x');
+    return bytes;
+}
+
+// One 4 KiB page written over the same place and synced, as a commit of one WAL frame into room
+// the file already has does.
+double overwriteAndSync(int fd, int (*sync)(int))
+{
+    return elapsedMs([&] {
+        if (::pwrite(fd, page().data(), kPageBytes, 0) != kPageBytes || sync(fd) != 0)
+            fail(QStringLiteral("cannot write and sync a page"));
+    });
+}
+
+// The `index`th page added at the end of a file and synced, as a log that grows does: the sync
+// also records the file's new length.
+double appendAndSync(int fd, int index)
+{
+    return elapsedMs([&] {
+        if (::pwrite(fd, page().data(), kPageBytes, static_cast<off_t>(index) * kPageBytes) != kPageBytes
+            || ::fdatasync(fd) != 0)
+            fail(QStringLiteral("cannot append a page and sync"));
+    });
+}
+
+// The three take turns, so that they meet the same load.
+DiskResult syncTimes(const QString& path)
+{
+    const int written = openScratch(path);
+    const int grown = openScratch(path + QStringLiteral(".grown"));
     DiskResult result;
     for (int i = 0; i < kFsyncSamples; ++i) {
-        result.fsync.push_back(timed(::fsync));
-        result.fdatasync.push_back(timed(::fdatasync));
+        result.fsync.push_back(overwriteAndSync(written, ::fsync));
+        result.fdatasync.push_back(overwriteAndSync(written, ::fdatasync));
+        result.appended.push_back(appendAndSync(grown, i));
     }
-    ::close(fd);
+    ::close(written);
+    ::close(grown);
+    return result;
+}
+
+// ---- the commit before sending -----------------------------------------------------------------
+
+struct MarkResult {
+    std::vector<double> mark;
+    std::vector<double> overwrite;
+    std::vector<double> append;
+};
+
+// The database alone, as the storage uses it for each single trigger: a sub-task's mark committed
+// durably, then its result (the sub-task, a log line, the ids, the mark cleared) without a sync and
+// the journal's room kept. Each mark takes turns with a page written over itself and synced and
+// one added at the end of a file and synced.
+MarkResult markCommits(const QString& databasePath, const QString& pagePath)
+{
+    SchedOrdDatabase db;
+    if (!db.open(databasePath).usable())
+        fail(QStringLiteral("cannot create %1").arg(databasePath));
+    SchedOrdTaskField task = makeTask(1, {makeSub(1, 1, 0)});
+    if (!db.begin() || !db.saveMainTask(kMarkAccount, task) || !db.commit())
+        fail(QStringLiteral("cannot store the task: %1").arg(db.lastError()));
+    SchedOrdSubTaskField& sub = task.VecSubTask.front();
+    const int written = openScratch(pagePath);
+    const int grown = openScratch(pagePath + QStringLiteral(".grown"));
+    MarkResult result;
+    for (int i = 0; i < kMarkSamples; ++i) {
+        result.mark.push_back(elapsedMs([&] {
+            if (!db.begin() || !db.markSending(kMarkAccount, 1, 1, "mark") || !db.commit())
+                fail(QStringLiteral("cannot commit a mark: %1").arg(db.lastError()));
+        }));
+        sub.TradeVolume = i;
+        if (!db.begin(SchedOrdDatabase::Sync::Ordered) || !db.clearSending(kMarkAccount, 1)
+            || !db.saveSubTask(kMarkAccount, sub) || !db.appendLog(kMarkAccount, i, QStringLiteral("委托已发送"))
+            || !db.saveNextIds(kMarkAccount, 2, i + 2) || !db.commit())
+            fail(QStringLiteral("cannot commit a result: %1").arg(db.lastError()));
+        db.reserveJournalRoom();
+        result.overwrite.push_back(overwriteAndSync(written, ::fdatasync));
+        result.append.push_back(appendAndSync(grown, i));
+    }
+    ::close(written);
+    ::close(grown);
     return result;
 }
 
@@ -200,6 +274,7 @@ struct LatencyResult {
     std::vector<double> storedAnnounced;
     std::vector<double> unstored;
     std::vector<double> bare;
+    std::vector<double> spacedSync;     // a page synced over itself after each bare wake-up
 };
 
 // The moment each order reaches the broker, which no signal tells: from each set time on, the
@@ -232,7 +307,7 @@ std::vector<double> latenciesOf(Account& account, const std::vector<SchedOrdSubT
 
 // Sub-tasks of a service with storage, of one without and bare sleep_until wake-ups on a thread
 // of their own take turns a third of a spacing apart, so that all three meet the same load.
-LatencyResult latencies(const QString& databasePath)
+LatencyResult latencies(const QString& databasePath, const QString& pagePath)
 {
     Account stored(databasePath);
     Account unstored{QString()};
@@ -250,11 +325,15 @@ LatencyResult latencies(const QString& databasePath)
     unstored.addAndStart(unstoredSubs);
 
     LatencyResult result;
-    std::thread sleeper([&result, &dueAt] {
+    // A sync made once a trigger's spacing, as each mark's is, meets what back-to-back syncs do
+    // not: the disk idle in between and the file system's periodic journal commits.
+    const int written = openScratch(pagePath);
+    std::thread sleeper([&result, &dueAt, written] {
         for (int i = 0; i < kLatencySamples; ++i) {
             const Clock::time_point due = dueAt(i, 2);
             std::this_thread::sleep_until(due);
             result.bare.push_back(ticksToMs(toTicks(Clock::now()) - toTicks(due)));
+            result.spacedSync.push_back(overwriteAndSync(written, ::fdatasync));
         }
     });
     std::thread poller([&result, &stored, &storedSubs] { result.storedPlaced = placedTimes(stored.broker, storedSubs); });
@@ -262,6 +341,7 @@ LatencyResult latencies(const QString& databasePath)
     result.unstored = latenciesOf(unstored, unstoredSubs);
     poller.join();
     sleeper.join();
+    ::close(written);
     return result;
 }
 
@@ -547,10 +627,10 @@ int main(int argc, char** argv)
     const QDir dir(scratch.path());
 
     const DiskResult disk = syncTimes(dir.filePath(QStringLiteral("sync.page")));
-    const LatencyResult latency = latencies(dir.filePath(QStringLiteral("latency.db")));
-    const BurstResult bursts5000 = bursts(dir);
-    const ImportResult import = importShown(dir);
-    const StartupResult start = startups(dir);
+    const MarkResult marks =
+        markCommits(dir.filePath(QStringLiteral("mark.db")), dir.filePath(QStringLiteral("mark.page")));
+    const LatencyResult latency =
+        latencies(dir.filePath(QStringLiteral("latency.db")), dir.filePath(QStringLiteral("spaced.page")));
 
     const double fsyncP99 = percentile(disk.fsync, 0.99);
     std::printf("Scheduled-order storage (SQLite, WAL, synchronous=FULL) in %s.\n"
@@ -559,15 +639,29 @@ int main(int argc, char** argv)
                 "seen at the broker (polled), after its sub-task's mark is committed; \"announced\", \"accepted\":\n"
                 "the broker's signal, after the slice's result is committed too. Bursts: median of %d; imports:\n"
                 "best of %d; start-up: median of %d, from creating the service to its task monitor (shown\n"
-                "offscreen) repainted with all %d sub-tasks.\n",
+                "offscreen) repainted with all %d sub-tasks. \"Database alone\", a mark: %d marks each committed\n"
+                "durably and cleared with a result commit, taking turns with a page synced over itself and one\n"
+                "synced at the end of a growing file.\n",
                 qPrintable(QDir::cleanPath(dir.absolutePath())), kLatencySamples,
                 static_cast<long long>(kLatencySpacing.count() / 3), kBurstRuns, kImportRuns, kStartupRuns,
-                kStoredSubTasks);
+                kStoredSubTasks, kMarkSamples);
     row(QStringLiteral("row"), QStringLiteral("figure"), QStringLiteral("baseline"), QStringLiteral("goal"));
     row(QStringLiteral("disk: write 4 KiB + fsync, median"), ms(median(disk.fsync)),
         QStringLiteral("p99 ") + ms(fsyncP99), QStringLiteral("the limit"));
     row(QStringLiteral("disk: write 4 KiB + fdatasync (SQLite's), median"), ms(median(disk.fdatasync)),
         QStringLiteral("p99 ") + ms(percentile(disk.fdatasync, 0.99)), QStringLiteral("the limit"));
+    row(QStringLiteral("disk: append 4 KiB + fdatasync, median"), ms(median(disk.appended)),
+        QStringLiteral("p99 ") + ms(percentile(disk.appended, 0.99)), QStringLiteral("a growing log's commit"));
+    row(QStringLiteral("disk: write 4 KiB + fdatasync every 60 ms, median"), ms(median(latency.spacedSync)),
+        QStringLiteral("p99 ") + ms(percentile(latency.spacedSync, 0.99)), QStringLiteral("a mark's sync, spaced as they are"));
+    const auto markRow = [&marks](const QString& name, double share) {
+        row(name, ms(percentile(marks.mark, share)),
+            ms(percentile(marks.overwrite, share)) + QStringLiteral(" overwrite, ")
+                + ms(percentile(marks.append, share)) + QStringLiteral(" append, + fdatasync"),
+            QStringLiteral("-"));
+    };
+    markRow(QStringLiteral("database alone: a mark's durable commit, p50"), 0.5);
+    markRow(QStringLiteral("database alone: a mark's durable commit, p99"), 0.99);
     const auto latencyRow = [&latency](const QString& name, const std::vector<double>& figure, double share) {
         row(name, ms(percentile(figure, share)),
             ms(percentile(latency.unstored, share)) + QStringLiteral(" no storage, ")
@@ -583,6 +677,14 @@ int main(int argc, char** argv)
         QStringLiteral("<= %1 (no storage + fsync p99 + 2 ms): %2").arg(ms(latencyGoal), verdict(placedP99 <= latencyGoal)));
     latencyRow(QStringLiteral("single trigger p50, stored: set time -> announced"), latency.storedAnnounced, 0.5);
     latencyRow(QStringLiteral("single trigger p99, stored: set time -> announced"), latency.storedAnnounced, 0.99);
+    // `--latency`: the disk and the single trigger alone, for a quick look at the commit before sending.
+    if (app.arguments().contains(QStringLiteral("--latency")))
+        return 0;
+    std::fflush(stdout);
+
+    const BurstResult bursts5000 = bursts(dir);
+    const ImportResult import = importShown(dir);
+    const StartupResult start = startups(dir);
     const double burstStored = median(bursts5000.stored);
     row(QStringLiteral("burst of 5,000, stored: set time -> last accepted"), ms(burstStored),
         ms(median(bursts5000.unstored)) + QStringLiteral(" no storage"),

@@ -266,13 +266,14 @@ SchedOrdDatabase::OpenResult SchedOrdDatabase::openFile(const QString& filePath)
         return result;
     }
     m_sync = Sync::Durable;
-    if (!exec("PRAGMA journal_mode=WAL") || !exec("PRAGMA synchronous=FULL") || !upgradeFrom(version)
-        || !prepareAll()) {
+    m_journalPages = 0;
+    if (!enableWal() || !exec("PRAGMA synchronous=FULL") || !upgradeFrom(version) || !prepareAll()) {
         result.status = OpenStatus::Failed;
         result.message = QStringLiteral("数据文件 %1 无法使用：%2").arg(filePath, m_lastError);
         close();
         return result;
     }
+    reserveJournalRoom();
     result.status = version == 0 ? OpenStatus::Created : OpenStatus::Opened;
     return result;
 }
@@ -322,6 +323,27 @@ bool SchedOrdDatabase::exec(const char* sql)
     const QString plain = plainReason(sqlite3_errcode(m_db) & 0xff);
     m_lastError = plain.isEmpty() ? technical : QStringLiteral("%1（%2）").arg(plain, technical);
     return false;
+}
+
+// A file system without shared memory keeps the rollback journal: the pragma answers with the
+// mode in force, and the journal room is only kept for a write-ahead log.
+bool SchedOrdDatabase::enableWal()
+{
+    m_pageBytes = 0;
+    sqlite3_stmt* stmt = nullptr;
+    bool wal = false;
+    const bool ran = sqlite3_prepare_v2(m_db, "PRAGMA journal_mode=WAL", -1, &stmt, nullptr) == SQLITE_OK
+                     && sqlite3_step(stmt) == SQLITE_ROW;
+    if (ran)
+        wal = qstricmp(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)), "wal") == 0;
+    else
+        fail("journal mode");
+    sqlite3_finalize(stmt);
+    if (wal && sqlite3_prepare_v2(m_db, "PRAGMA page_size", -1, &stmt, nullptr) == SQLITE_OK
+        && sqlite3_step(stmt) == SQLITE_ROW)
+        m_pageBytes = sqlite3_column_int(stmt, 0);
+    sqlite3_finalize(stmt);
+    return ran;
 }
 
 int SchedOrdDatabase::userVersion()
@@ -460,6 +482,59 @@ bool SchedOrdDatabase::checkpoint()
     // The journal restarts from its beginning once everything in it was copied.
     m_journalPages = copied == journal ? 0 : journal;
     return true;
+}
+
+void SchedOrdDatabase::reserveJournalRoom()
+{
+    // A quarter of a megabyte or more at a time: its sync delays whatever is due next, so it is
+    // kept to about what one appending commit costs, paid every few triggers instead of each.
+    constexpr int kLeastRoomPages = 64;
+    constexpr int kRoomPages = 128;
+    sqlite3_file* journal = journalFile();
+    sqlite3_int64 size = 0;
+    if (!journal || journal->pMethods->xFileSize(journal, &size) != SQLITE_OK
+        || size >= journalEnd(m_journalPages + kLeastRoomPages))
+        return;
+    // The writers' lock: no other connection appends pages while the room past the end is zeroed.
+    if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return;
+    zeroJournalUpTo(journal, journalEnd(m_journalPages + kRoomPages));
+    sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+// In WAL mode the connection's journal is its write-ahead log, open since the first read.
+sqlite3_file* SchedOrdDatabase::journalFile()
+{
+    sqlite3_file* file = nullptr;
+    if (!m_db || m_pageBytes <= 0 || !sqlite3_get_autocommit(m_db)
+        || sqlite3_file_control(m_db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &file) != SQLITE_OK)
+        return nullptr;
+    return file && file->pMethods ? file : nullptr;
+}
+
+// Where the log's header and `pages` pages, each after its frame header, end.
+int64_t SchedOrdDatabase::journalEnd(int pages) const
+{
+    constexpr int64_t kLogHeaderBytes = 32;
+    constexpr int64_t kFrameHeaderBytes = 24;
+    return kLogHeaderBytes + static_cast<int64_t>(pages) * (kFrameHeaderBytes + m_pageBytes);
+}
+
+// Zeros past the last page are no frame (a frame names its page and carries the log's salt), so
+// recovery after a crash stops at them as at the end of the file.
+void SchedOrdDatabase::zeroJournalUpTo(sqlite3_file* journal, int64_t end)
+{
+    static const std::vector<char> zeros(64 * 1024);
+    const auto chunk = static_cast<int64_t>(zeros.size());
+    sqlite3_int64 size = 0;
+    if (journal->pMethods->xFileSize(journal, &size) != SQLITE_OK || size >= end)
+        return;
+    for (int64_t at = size; at < end; at += chunk) {
+        const int bytes = static_cast<int>(std::min(chunk, end - at));
+        if (journal->pMethods->xWrite(journal, zeros.data(), bytes, at) != SQLITE_OK)
+            return;
+    }
+    journal->pMethods->xSync(journal, SQLITE_SYNC_NORMAL);
 }
 
 bool SchedOrdDatabase::commit()

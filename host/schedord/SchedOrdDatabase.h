@@ -12,6 +12,7 @@
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_file;
 
 // The scheduled-order service's durable state in one SQLite file: main tasks and sub-tasks with
 // every field of their records (text fields as the GBK bytes they hold), the id counters, the
@@ -76,6 +77,11 @@ public:
     bool checkpoint();
     // Pages in the journal after the last commit (0 right after a checkpoint).
     int journalPages() const { return m_journalPages; }
+    // Keeps zeroed, synced room in the journal file past its last page, so that the durable
+    // commits that follow write over space the file already has: a sync that must also record a
+    // longer file costs the file system a journal commit of its own. Only when little room is
+    // left, outside any transaction; never needed for correctness, so a failure is not reported.
+    void reserveJournalRoom();
     void rollback();
 
     // Inserts or replaces the main task and all of its sub-tasks (in VecSubTask order).
@@ -128,6 +134,10 @@ private:
     bool upgradeFrom(int version);
     int userVersion();
     bool quickCheckOk();
+    bool enableWal();
+    sqlite3_file* journalFile();
+    int64_t journalEnd(int pages) const;
+    void zeroJournalUpTo(sqlite3_file* journal, int64_t end);
     Statement& statement(StatementId id);
     bool fail(const char* what);
     static VELMSCHEDORDAPI::SchedOrdTaskField mainTaskFrom(const Statement& row);
@@ -136,6 +146,7 @@ private:
     sqlite3* m_db = nullptr;
     Sync m_sync = Sync::Durable;
     int m_journalPages = 0;
+    int m_pageBytes = 0;    // 0 without a write-ahead journal: no room is kept then
     std::vector<std::unique_ptr<Statement>> m_statements;
     QString m_lastError;
 };

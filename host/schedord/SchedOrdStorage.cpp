@@ -237,6 +237,8 @@ bool SchedOrdStorage::commit(const std::vector<SchedOrdOutbox::Notification>& pe
     }
     m_marked.clear();
     m_idsChanged = false;
+    // Here rather than before a mark: the next mark's durable commit then only overwrites.
+    m_db.reserveJournalRoom();
     return true;
 }
 
