@@ -484,21 +484,19 @@ bool SchedOrdDatabase::checkpoint()
     return true;
 }
 
-void SchedOrdDatabase::reserveJournalRoom()
+void SchedOrdDatabase::reserveJournalRoom(int leastRoomPages)
 {
-    // A quarter of a megabyte or more at a time: its sync delays whatever is due next, so it is
-    // kept to about what one appending commit costs, paid every few triggers instead of each.
-    constexpr int kLeastRoomPages = 64;
-    constexpr int kRoomPages = 128;
+    // About half a megabyte at most: its sync delays whatever is due next, so it is kept to
+    // about what one appending commit costs, paid every few triggers instead of each.
     sqlite3_file* journal = journalFile();
     sqlite3_int64 size = 0;
     if (!journal || journal->pMethods->xFileSize(journal, &size) != SQLITE_OK
-        || size >= journalEnd(m_journalPages + kLeastRoomPages))
+        || size >= journalEnd(m_journalPages + leastRoomPages))
         return;
     // The writers' lock: no other connection appends pages while the room past the end is zeroed.
     if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
         return;
-    zeroJournalUpTo(journal, journalEnd(m_journalPages + kRoomPages));
+    zeroJournalUpTo(journal, journalEnd(m_journalPages + RoomPages));
     sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 

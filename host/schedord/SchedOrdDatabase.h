@@ -79,9 +79,12 @@ public:
     int journalPages() const { return m_journalPages; }
     // Keeps zeroed, synced room in the journal file past its last page, so that the durable
     // commits that follow write over space the file already has: a sync that must also record a
-    // longer file costs the file system a journal commit of its own. Only when little room is
-    // left, outside any transaction; never needed for correctness, so a failure is not reported.
-    void reserveJournalRoom();
+    // longer file costs the file system a journal commit of its own. Only when less than
+    // `leastRoomPages` are left, outside any transaction; never needed for correctness, so a
+    // failure is not reported. Idle moments top the room up; commits only when it runs low.
+    static constexpr int RoomPages = 128;
+    static constexpr int LowRoomPages = 16;
+    void reserveJournalRoom(int leastRoomPages = RoomPages);
     void rollback();
 
     // Inserts or replaces the main task and all of its sub-tasks (in VecSubTask order).

@@ -562,6 +562,9 @@ void SchedOrdEngine::sleepUntilWoken(std::unique_lock<std::mutex>& lock)
     // Idle with nothing due within a second: the time to copy the journal back into the file.
     if (m_storage && deadline - m_clock->now() > SchedOrdClock::TicksPerSecond)
         m_storage->checkpointIfGrown();
+    // Room for the next marks is made while nothing is due, so its sync delays no trigger.
+    if (m_storage && deadline - m_clock->now() > SchedOrdClock::TicksPerSecond / 20)
+        m_storage->reserveJournalRoom();
     // Held locally: a test may swap the clock while the thread waits on this one.
     const std::shared_ptr<SchedOrdClock> clock = m_clock;
     const bool reportsComeLater = !m_route->answersAtOnce();

@@ -237,9 +237,15 @@ bool SchedOrdStorage::commit(const std::vector<SchedOrdOutbox::Notification>& pe
     }
     m_marked.clear();
     m_idsChanged = false;
-    // Here rather than before a mark: the next mark's durable commit then only overwrites.
-    m_db.reserveJournalRoom();
+    // Here rather than before a mark, and only when the idle top-ups fell behind (a long burst):
+    // the next mark's durable commit then only overwrites.
+    m_db.reserveJournalRoom(SchedOrdDatabase::LowRoomPages);
     return true;
+}
+
+void SchedOrdStorage::reserveJournalRoom()
+{
+    m_db.reserveJournalRoom();
 }
 
 void SchedOrdStorage::checkpointIfGrown()

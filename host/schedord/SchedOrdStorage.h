@@ -50,6 +50,8 @@ public:
                 int64_t now, SchedOrdDatabase::Sync sync = SchedOrdDatabase::Sync::Durable);
     // Copies the journal back into the file once it holds more than a few megabytes.
     void checkpointIfGrown();
+    // Tops up the zeroed room past the journal's end that the marks write into (when idle).
+    void reserveJournalRoom();
     // After a failed commit: the tasks that pending[from..] names, as last committed.
     void restoreCommitted(const std::vector<SchedOrdOutbox::Notification>& pending, size_t from, SchedOrdStore& store);
 
