@@ -1,5 +1,6 @@
 #include "FixBrokerRoute.h"
 #include "FixOrderMessages.h"
+#include "FixLoopback.h"
 #include "FixSessionSettings.h"
 #include "FixSimExchange.h"
 #include "MarketSimulator.h"
@@ -60,27 +61,6 @@ BrokerOrderRequest order(const std::string& ref, char direction, double price, i
     return request;
 }
 
-// A loopback port nobody listens on right now.
-int freePort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort();
-}
-
-FixSessionSettings settings(const QString& sender, const QString& target, int port, const QString& folder)
-{
-    FixSessionSettings result;
-    result.senderCompId = sender;
-    result.targetCompId = target;
-    result.port = port;
-    result.heartbeatSeconds = 1;
-    result.reconnectSeconds = 1;
-    result.dataFolder = folder;
-    return result;
-}
-
 // Reports as the route delivers them, moved from QuickFIX's thread to the test's.
 class ReportLog : public QObject
 {
@@ -109,12 +89,12 @@ public:
 // One exchange and one route over a fresh loopback session.
 struct Loopback {
     explicit Loopback(int apiType = 1, const QString& routeSender = kClient)
-        : port(freePort())
+        : port(VelmTest::freeLoopbackPort())
         , market(SecurityCatalogue::instance(), 7)
         , broker(apiType)
-        , exchange(settings(kExchange, kClient, port, folder.filePath(QStringLiteral("exchange"))), broker, market,
+        , exchange(VelmTest::loopbackSession(kExchange, kClient, port, folder.filePath(QStringLiteral("exchange"))), broker, market,
                    SecurityCatalogue::instance())
-        , route(settings(routeSender, kExchange, port, folder.filePath(QStringLiteral("route"))))
+        , route(VelmTest::loopbackSession(routeSender, kExchange, port, folder.filePath(QStringLiteral("route"))))
     {
         broker.setAvailableFunds(1000000.0);
         market.setQuote(kKey, book(1000.0));
@@ -328,7 +308,7 @@ private slots:
     void badSettingsAreRefused()
     {
         QTemporaryDir folder;
-        FixBrokerRoute route(settings(kClient, kExchange, 0, folder.path()));
+        FixBrokerRoute route(VelmTest::loopbackSession(kClient, kExchange, 0, folder.path()));
         QString whyNot;
         QVERIFY(!route.start(&whyNot));
         QCOMPARE(whyNot, QStringLiteral("FIX会话端口无效：0"));
@@ -368,7 +348,7 @@ private slots:
         QTemporaryDir folder;
         MarketSimulator market(SecurityCatalogue::instance(), 7);
         SimBroker broker(1);
-        FixSimExchange exchange(settings(kExchange, kClient, 0, folder.path()), broker, market, SecurityCatalogue::instance());
+        FixSimExchange exchange(VelmTest::loopbackSession(kExchange, kClient, 0, folder.path()), broker, market, SecurityCatalogue::instance());
         QString whyNot;
         QVERIFY2(exchange.start(&whyNot), qPrintable(whyNot));
         QVERIFY(exchange.port() > 0);

@@ -1,4 +1,5 @@
 #include "FixBrokerRoute.h"
+#include "FixLoopback.h"
 #include "FixSessionSettings.h"
 #include "FixSimExchange.h"
 #include "MarketSimulator.h"
@@ -79,24 +80,6 @@ QString stateOf(const SimOrder& order)
     case SimOrderStatus::Rejected: return QStringLiteral("4 4 0/0 %1").arg(order.StatusMsg);
     default: return QStringLiteral("3 3 %1/%2").arg(order.TradedVolume).arg(order.Volume);
     }
-}
-
-int freePort()
-{
-    QTcpServer probe;
-    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
-}
-
-FixSessionSettings fixSettings(const QString& sender, const QString& target, int port, const QString& folder)
-{
-    FixSessionSettings result;
-    result.senderCompId = sender;
-    result.targetCompId = target;
-    result.port = port;
-    result.heartbeatSeconds = 1;
-    result.reconnectSeconds = 1;
-    result.dataFolder = folder;
-    return result;
 }
 
 // A signal emitted on QuickFIX's thread, counted on the test's.
@@ -233,11 +216,11 @@ private:
 struct Rig
 {
     explicit Rig(const QString& database = QString(), bool throughRelay = false)
-        : port(freePort())
+        : port(VelmTest::freeLoopbackPort())
         , relay(throughRelay ? std::make_unique<Relay>(port) : nullptr)
-        , exchange(fixSettings(kExchange, kClient, port, folder.filePath(QStringLiteral("exchange"))), exchangeBroker,
+        , exchange(VelmTest::loopbackSession(kExchange, kClient, port, folder.filePath(QStringLiteral("exchange"))), exchangeBroker,
                    market, SecurityCatalogue::instance())
-        , route(fixSettings(kClient, kExchange, relay ? relay->port() : port, folder.filePath(QStringLiteral("route"))))
+        , route(VelmTest::loopbackSession(kClient, kExchange, relay ? relay->port() : port, folder.filePath(QStringLiteral("route"))))
     {
         exchangeBroker.setAvailableFunds(1e8);
         market.setQuote(kPufa, quote(1e5));

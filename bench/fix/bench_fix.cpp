@@ -9,6 +9,7 @@
 #include "CountingRoute.h"
 #include "ExchangeThread.h"
 #include "FixBrokerRoute.h"
+#include "FixLoopback.h"
 #include "FixSessionSettings.h"
 #include "MarketSimulator.h"
 #include "SchedOrdCodes.h"
@@ -121,27 +122,6 @@ std::vector<BrokerOrderRequest> buysAt(double price)
     return orders;
 }
 
-// A loopback port nobody listens on right now.
-int freePort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort();
-}
-
-FixSessionSettings sessionEnd(const QString& sender, const QString& target, int port, const QString& folder)
-{
-    FixSessionSettings end;
-    end.senderCompId = sender;
-    end.targetCompId = target;
-    end.port = port;
-    end.heartbeatSeconds = 1;
-    end.reconnectSeconds = 1;
-    end.dataFolder = folder;
-    return end;
-}
-
 // Runs the GUI thread's event loop until `done` holds or `timeoutMs` passes, with a 1 ms timer
 // beating on it; returns the longest gap between two beats (the GUI's longest stall).
 double runEventLoopUntil(const std::function<bool()>& done, int timeoutMs)
@@ -168,12 +148,12 @@ double runEventLoopUntil(const std::function<bool()>& done, int timeoutMs)
 // The exchange on its thread and the route, logged on; `problem` says why not.
 struct Session {
     Session(const QString& folder, const Lev1MarketData& quote)
-        : port(freePort())
-        , fixRoute(sessionEnd(kClient, kExchange, port, QDir(folder).filePath(QStringLiteral("route"))))
+        : port(VelmTest::freeLoopbackPort())
+        , fixRoute(VelmTest::loopbackSession(kClient, kExchange, port, QDir(folder).filePath(QStringLiteral("route"))))
         , route(fixRoute)
     {
         const FixSessionSettings exchangeEnd =
-            sessionEnd(kExchange, kClient, port, QDir(folder).filePath(QStringLiteral("exchange")));
+            VelmTest::loopbackSession(kExchange, kClient, port, QDir(folder).filePath(QStringLiteral("exchange")));
         if (!exchange.start(exchangeEnd, kKey, quote, &problem) || !fixRoute.start(&problem))
             return;
         runEventLoopUntil([this] { return fixRoute.isConnected(); }, kTimeoutMs);
@@ -197,7 +177,7 @@ struct Session {
 
 Run bareExchange(const std::vector<BrokerOrderRequest>& orders, const QString& folder, BareFixExchange::Answer answer)
 {
-    BareFixExchange bare(folder, freePort(), answer);
+    BareFixExchange bare(folder, VelmTest::freeLoopbackPort(), answer);
     const BareFixExchange::Result result = bare.exchange(orders, kTimeoutMs);
     Run run;
     run.finished = result.finished;
