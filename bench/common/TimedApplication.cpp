@@ -40,6 +40,7 @@ bool TimedApplication::notify(QObject* receiver, QEvent* event)
         slowest.type = type;
     }
     slowest.totalMs += ms;
+    slowest.totalCpuMs += cpuMs;
     ++slowest.deliveries;
     return handled;
 }

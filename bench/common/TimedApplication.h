@@ -18,6 +18,7 @@ public:
         QString receiver;
         QEvent::Type type = QEvent::None;
         double totalMs = 0.0;
+        double totalCpuMs = 0.0;
         int deliveries = 0;
     };
 

@@ -431,7 +431,9 @@ int main(int argc, char** argv)
         row(i == 0 ? "  slowest single handler of all runs" : "", ms(slowest[i].ms),
             slowest[i].receiver + QLatin1Char(' ') + QString::fromLatin1(eventTypes.valueToKey(slowest[i].type)),
             QStringLiteral("%1 of it on the CPU").arg(ms(slowest[i].cpuMs)),
-            QStringLiteral("%1 in all, %2 events").arg(ms(slowest[i].totalMs)).arg(slowest[i].deliveries));
+            QStringLiteral("%1 in all (%2 on the CPU), %3 events")
+                .arg(ms(slowest[i].totalMs), ms(slowest[i].totalCpuMs))
+                .arg(slowest[i].deliveries));
     }
     if (bare.finished > 0 && acknowledged.finished > 0 && route.finished > 0 && engine.finished > 0)
         std::printf("row 2 / row 1b: %.2fx, row 3 / row 1b: %.2fx (against row 1: %.2fx, %.2fx)\n",

@@ -36,12 +36,21 @@ int outcomeIndex(char triggerStatus)
 
 } // namespace
 
-SchedOrdEngine::OperationLock::OperationLock(Sync& sync)
+SchedOrdEngine::OperationLock::OperationLock(Sync& sync, Access access)
     : m_sync(sync)
 {
+    const bool reads = access == Access::Read;
     ++m_sync.waitingOperations;
-    m_sync.mutex.lock();
+    if (reads)
+        ++m_sync.waitingReads;
+    std::unique_lock<std::mutex> lock(m_sync.mutex);
+    // A change in the middle of a slice would pull sub-tasks from under the orders in hand.
+    if (!reads)
+        m_sync.sliceDone.wait(lock, [this] { return !m_sync.sliceInFlight; });
+    if (reads)
+        --m_sync.waitingReads;
     --m_sync.waitingOperations;
+    lock.release();
 }
 
 SchedOrdEngine::OperationLock::~OperationLock()
@@ -202,7 +211,10 @@ void SchedOrdEngine::runPass(std::unique_lock<std::mutex>& lock)
 {
     bool moreDue = true;
     while (moreDue && !m_stopping) {
-        moreDue = runSlice(m_clock->now());
+        m_sync->sliceInFlight = true;
+        moreDue = runSlice(lock, m_clock->now());
+        m_sync->sliceInFlight = false;
+        m_sync->sliceDone.notify_all();
         if (m_outbox.hasPending())
             emitPending(lock);
         letWaitingOperationsIn(lock);
@@ -211,15 +223,17 @@ void SchedOrdEngine::runPass(std::unique_lock<std::mutex>& lock)
         releaseUnfiredMarks(m_clock->now());
 }
 
-bool SchedOrdEngine::runSlice(int64_t now)
+bool SchedOrdEngine::runSlice(std::unique_lock<std::mutex>& lock, int64_t now)
 {
     const SchedOrdOutbox::Checkpoint checkpoint = m_outbox.checkpoint();
-    const bool moreDue = fireDue(now);
+    const bool moreDue = fireDue(lock, now);
     takeIncoming();
     if (!m_movedQuotes.isEmpty())
         passMovedQuotes(now);
-    for (const BrokerExecutionReport& report : m_reports)
+    for (const BrokerExecutionReport& report : m_reports) {
         applyReport(report);
+        letWaitingReadsIn(lock);
+    }
     m_reports.clear();
     if (m_reconcileRequested)
         reconcileOpenOrders(now);
@@ -234,7 +248,7 @@ bool SchedOrdEngine::runSlice(int64_t now)
     return moreDue;
 }
 
-bool SchedOrdEngine::fireDue(int64_t now)
+bool SchedOrdEngine::fireDue(std::unique_lock<std::mutex>& lock, int64_t now)
 {
     takeDueSlice(now);
     if (m_dueSlice.empty())
@@ -260,6 +274,7 @@ bool SchedOrdEngine::fireDue(int64_t now)
         ++touched.fired;
         ++touched.outcomes[outcomeIndex(ref.subTask->TriggerStatus)];
         touched.last = ref.subTask;
+        letWaitingReadsIn(lock);
     }
     return m_dueSlice.size() == m_sliceSize && m_store.nextDueTime() <= now;
 }
@@ -554,6 +569,13 @@ void SchedOrdEngine::letWaitingOperationsIn(std::unique_lock<std::mutex>& lock)
 {
     // The lock is not fair: without this the thread would take it straight back.
     m_sync->operationDone.wait(lock, [this] { return m_sync->waitingOperations.load() == 0; });
+}
+
+// The tables' reads on the GUI thread wait for one order, not for a slice of them.
+void SchedOrdEngine::letWaitingReadsIn(std::unique_lock<std::mutex>& lock)
+{
+    if (m_sync->waitingReads.load() > 0)
+        m_sync->operationDone.wait(lock, [this] { return m_sync->waitingReads.load() == 0; });
 }
 
 void SchedOrdEngine::sleepUntilWoken(std::unique_lock<std::mutex>& lock)

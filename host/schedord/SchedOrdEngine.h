@@ -45,7 +45,7 @@ public:
     static constexpr int SliceSize = 1000;
     // A route that answers later writes every order to its own store on the way out: smaller
     // slices keep the lock short for the operations (and the tables' reads) waiting on it.
-    static constexpr int RouteSliceSize = 64;
+    static constexpr int RouteSliceSize = 256;
     // Reports of such a route arrive one by one; gathering them this long turns a burst's fills
     // into a handful of signals instead of thousands.
     static constexpr int ReportGatherMs = 10;
@@ -82,11 +82,12 @@ public:
         return result;
     }
 
-    // Runs `read(store, outbox)` under the lock.
+    // Runs `read(store, outbox)` under the lock. A read need not wait for a slice to end: the
+    // engine lets it in between two orders (it sees them fired, their main task not yet settled).
     template <typename Read>
     auto read(Read&& read) const
     {
-        OperationLock lock(*m_sync);
+        OperationLock lock(*m_sync, Access::Read);
         return read(static_cast<const SchedOrdStore&>(m_store), static_cast<const SchedOrdOutbox&>(m_outbox));
     }
 
@@ -116,8 +117,11 @@ private:
     // Shared with the clock's wake handler and the route's handlers, which may outlive the engine.
     struct Sync {
         std::mutex mutex;                       // the store, the outbox, the engine's state
-        std::atomic<int> waitingOperations{0};
+        std::atomic<int> waitingOperations{0};      // reads included
+        std::atomic<int> waitingReads{0};
         std::condition_variable operationDone;
+        bool sliceInFlight = false;                 // guarded by mutex: a change waits it out
+        std::condition_variable sliceDone;
         std::mutex wakeMutex;                   // wakeRequested and the engine's incoming quotes
         std::condition_variable wake;
         bool wakeRequested = false;
@@ -126,12 +130,13 @@ private:
         bool stopRequested = false;                             // guarded by wakeMutex
         std::atomic<std::thread::id> engineThread;
     };
+    enum class Access { Read, Change };
     // The store's lock for an operation from another thread: while one waits, the engine yields
-    // between slices.
+    // between slices, and to a read also between two orders of a slice.
     class OperationLock final
     {
     public:
-        explicit OperationLock(Sync& sync);
+        explicit OperationLock(Sync& sync, Access access = Access::Change);
         ~OperationLock();
         OperationLock(const OperationLock&) = delete;
         OperationLock& operator=(const OperationLock&) = delete;
@@ -161,8 +166,9 @@ private:
     void commitSlice(const SchedOrdOutbox::Checkpoint& checkpoint, int64_t now);
     void run();
     void runPass(std::unique_lock<std::mutex>& lock);
-    bool runSlice(int64_t now);
-    bool fireDue(int64_t now);
+    bool runSlice(std::unique_lock<std::mutex>& lock, int64_t now);
+    bool fireDue(std::unique_lock<std::mutex>& lock, int64_t now);
+    void letWaitingReadsIn(std::unique_lock<std::mutex>& lock);
     void takeIncoming();
     void passMovedQuotes(int64_t now);
     void applyReport(const BrokerExecutionReport& report);
