@@ -1,3 +1,4 @@
+#include "BrokerRoute.h"
 #include "MarketSimulator.h"
 #include "SchedOrdClock.h"
 #include "SchedOrdCodes.h"
@@ -99,6 +100,24 @@ private:
     std::function<void()> m_wake;   // set and called on the test's thread
     mutable std::atomic_bool m_armed{false}, m_holding{false};
     mutable QSemaphore m_held, m_go;
+};
+
+// Takes every order, 20 ms each, and answers none.
+class SlowRoute final : public BrokerRoute
+{
+public:
+    QString name() const override { return QStringLiteral("slow"); }
+    bool isConnected() const override { return true; }
+    bool sendOrder(const BrokerOrderRequest&, QString*) override
+    {
+        firstSent.release();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return true;
+    }
+    bool requestStatus(const std::string&) override { return true; }
+    void setReportHandler(ReportHandler) override {}
+    void setConnectedHandler(ConnectedHandler) override {}
+    QSemaphore firstSent;
 };
 
 // One account: a still market, a broker with plenty of everything, the service on a hand-moved clock.
@@ -358,6 +377,40 @@ private slots:
         rig.service->waitForEngineIdle();
         QCOMPARE(rig.sub(1).TriggerStatus, SubTriggerStatus::Filled);
         QCOMPARE(rig.service->operationLog().last(), QStringLiteral("09:25:20 子任务 #1_1 成交，累计成交100股"));
+    }
+
+    // Given a slice whose orders leave slowly: a read from another thread gets in between two of its orders, a change
+    // waits for its end (the sub-task it names has fired by then).
+    void aReadGetsInMidSliceAChangeWaitsForItsEnd()
+    {
+        const int orders = 12;
+        Rig rig;
+        SlowRoute route;
+        rig.service->setOrderRoute(&route);
+        const int id = rig.start(orders, at(30));
+        Sub last = rig.sub(id, orders - 1);
+        last.TargetVolume = 500;
+        rig.clock->setNow(at(30));
+        QVERIFY(route.firstSent.tryAcquire(1, 10000));
+        std::atomic<bool> modified{true}, changeDone{false};
+        std::thread change([&] {
+            modified = rig.service->ModifyOneSubTask(last);
+            changeDone = true;
+        });
+        // Every read opens a gap between two orders, which the waiting change must not take.
+        int partlyFiredReads = 0;
+        while (!changeDone) {
+            const std::vector<Sub> seen = rig.service->getOneMainTask(id).VecSubTask;
+            const auto fired = std::count_if(seen.begin(), seen.end(), [](const Sub& s) { return s.TriggerStatus != SubTriggerStatus::NotTriggered; });
+            partlyFiredReads += fired >= 1 && fired < orders;
+        }
+        change.join();
+        rig.service->waitForEngineIdle();
+        QVERIFY(partlyFiredReads > 0);
+        QVERIFY(!modified);
+        QCOMPARE(rig.service->operationLog().last(), QStringLiteral("09:25:30 修改子任务 #1_%1 被拒绝：子任务已触发").arg(last.SubTaskID));
+        QCOMPARE(rig.sub(id, orders - 1).TargetVolume, 100);
+        rig.service->setOrderRoute(nullptr);
     }
 
     // Changed running (earlier) or paused (later), a sub-task fires at its new time with the new order only; once fired,
