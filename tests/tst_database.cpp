@@ -77,7 +77,6 @@ private slots:
     void markOverwritesJournalRoomAndSurvivesACrash_data();
     void markOverwritesJournalRoomAndSurvivesACrash();
 
-    void corruptFileIsMovedAsideNeverOverwritten();
     void olderSchemaIsUpgradedKeepingItsTasks();
     void unwritableFolderIsRefused();
 
@@ -236,21 +235,6 @@ void TestDatabase::markOverwritesJournalRoomAndSurvivesACrash()
     QCOMPARE(QStringLiteral("%1 %2 %3").arg(marks[0].mainTaskId).arg(marks[0].subTaskId).arg(marks[0].clientOrderRef.c_str()),
              QStringLiteral("5 11 10001-11"));
     QCOMPARE(recovered.loadMainTasks(kAccount).size(), size_t(before == JournalBefore::GrownPastItsRoom ? 1 : 0));
-}
-
-void TestDatabase::corruptFileIsMovedAsideNeverOverwritten()
-{
-    m_db.close();
-    const QByteArray garbage = QByteArray("not a database, but a trader's file ").repeated(200);
-    QVERIFY(VelmTest::writeFile(path(), garbage));
-    const auto result = m_db.open(path());
-    QCOMPARE(result.status, Status::MovedAside);
-    QVERIFY(result.usable());
-    QVERIFY(result.movedAsidePath.startsWith(path() + QStringLiteral(".corrupt-")));
-    QVERIFY2(result.message.startsWith(QStringLiteral("数据文件已损坏（")), qPrintable(result.message));
-    QVERIFY(result.message.endsWith(QStringLiteral("已改名保存为 %1；定时委托任务从空白开始。").arg(result.movedAsidePath)));
-    QCOMPARE(VelmTest::readFile(result.movedAsidePath), garbage);
-    QVERIFY(m_db.loadMainTasks(kAccount).empty());
 }
 
 // A file of the first version (before the broker's tables) opens with its tasks and gains them.
