@@ -63,9 +63,13 @@ struct Client
     QString message;
 };
 
-QStringList brokerRows(const SimBroker& broker)
+// What a restart must bring back besides the tasks: the log, the next ids and the broker's books.
+QStringList persistedRows(Client& client)
 {
-    QStringList rows{QString::number(broker.availableFunds(), 'f', 2)};
+    const SimBroker& broker = client.broker;
+    QStringList rows = client.service->operationLog();
+    rows << QStringLiteral("next ids %1 %2").arg(client.service->getNextMainTaskID()).arg(client.service->getNextSubTaskID())
+         << QString::number(broker.availableFunds(), 'f', 2);
     for (const SimOrder& o : broker.orders())
         rows << QStringLiteral("order %1 %2 %3 %4 %5/%6 %7").arg(o.OrderID).arg(o.ClientOrderRef, o.SecurityKey)
                     .arg(QLatin1Char(o.Status)).arg(o.TradedVolume).arg(o.Volume).arg(o.StatusMsg);
@@ -132,10 +136,7 @@ void DurabilityTest::restartKeepsTasksIdsLogAndBroker()
     QFETCH(int, apiType);
     QFETCH(QList<char>, directions);
     std::vector<SchedOrdTaskField> tasks;
-    QStringList log;
-    QStringList broker;
-    int nextMain = 0;
-    int nextSub = 0;
+    QStringList persisted;
     {
         Client client(m_path, kT0, apiType);
         QVERIFY2(client.opened, qPrintable(client.message));
@@ -155,18 +156,12 @@ void DurabilityTest::restartKeepsTasksIdsLogAndBroker()
         QCOMPARE(client.sub(rejected).TriggerStatus, '4');
         QVERIFY(!client.sub(rejected).ErrorMsg.empty());
         tasks = client.service->getVecMainTask();
-        log = client.service->operationLog();
-        broker = brokerRows(client.broker);
-        nextMain = client.service->getNextMainTaskID();
-        nextSub = client.service->getNextSubTaskID();
+        persisted = persistedRows(client);
     }
     Client restarted(m_path, at(9, 32), apiType);
     QVERIFY2(restarted.opened, qPrintable(restarted.message));
     QCOMPARE(VelmTest::taskDifferences(restarted.service->getVecMainTask(), tasks).join(QStringLiteral("; ")), QString());
-    QCOMPARE(restarted.service->operationLog(), log);
-    QCOMPARE(brokerRows(restarted.broker), broker);
-    QCOMPARE(restarted.service->getNextMainTaskID(), nextMain);
-    QCOMPARE(restarted.service->getNextSubTaskID(), nextSub);
+    QCOMPARE(persistedRows(restarted), persisted);
     QVERIFY(gWM->popups().isEmpty());
 }
 
