@@ -16,8 +16,6 @@
 
 #include <memory>
 
-#include <sqlite3.h>
-
 using namespace VELMSCHEDORDAPI;
 using VelmTest::OrderSpec;
 
@@ -65,9 +63,13 @@ struct Client
     QString message;
 };
 
-QStringList brokerRows(const SimBroker& broker)
+// What a restart must bring back besides the tasks: the log, the next ids and the broker's books.
+QStringList persistedRows(Client& client)
 {
-    QStringList rows{QString::number(broker.availableFunds(), 'f', 2)};
+    const SimBroker& broker = client.broker;
+    QStringList rows = client.service->operationLog();
+    rows << QStringLiteral("next ids %1 %2").arg(client.service->getNextMainTaskID()).arg(client.service->getNextSubTaskID())
+         << QString::number(broker.availableFunds(), 'f', 2);
     for (const SimOrder& o : broker.orders())
         rows << QStringLiteral("order %1 %2 %3 %4 %5/%6 %7").arg(o.OrderID).arg(o.ClientOrderRef, o.SecurityKey)
                     .arg(QLatin1Char(o.Status)).arg(o.TradedVolume).arg(o.Volume).arg(o.StatusMsg);
@@ -78,25 +80,12 @@ QStringList brokerRows(const SimBroker& broker)
     return rows;
 }
 
-QStringList taskDifferences(const std::vector<SchedOrdTaskField>& actual, const std::vector<SchedOrdTaskField>& expected)
-{
-    QStringList differences;
-    if (actual.size() != expected.size())
-        return {QStringLiteral("%1 tasks, not %2").arg(actual.size()).arg(expected.size())};
-    for (size_t i = 0; i < expected.size(); ++i) {
-        const SchedOrdTaskField& a = actual[i];
-        const SchedOrdTaskField& e = expected[i];
-        if (a.MainTaskID != e.MainTaskID || a.MainTaskName != e.MainTaskName || a.MainTaskStatus != e.MainTaskStatus
-            || a.TriggerStatus != e.TriggerStatus || a.CreateTime != e.CreateTime || a.StartTime != e.StartTime
-            || a.EndTime != e.EndTime || a.Direction != e.Direction || a.VecSubTask.size() != e.VecSubTask.size())
-            differences << QStringLiteral("main task %1").arg(e.MainTaskID);
-        for (size_t s = 0; s < std::min(a.VecSubTask.size(), e.VecSubTask.size()); ++s)
-            differences << VelmTest::subTaskDifferences(a.VecSubTask[s], e.VecSubTask[s]);
-    }
-    return differences;
-}
+// How the client left a buy due at 09:30 when it stopped.
+enum class Left { Waiting, Paused, MarkedNotAtBroker, MarkedAndFilledAtBroker };
 
 } // namespace
+
+Q_DECLARE_METATYPE(Left)
 
 class DurabilityTest : public QObject
 {
@@ -116,17 +105,16 @@ private slots:
 
     void restartKeepsTasksIdsLogAndBroker_data();
     void restartKeepsTasksIdsLogAndBroker();
-    void deletedTaskIdIsNeverReused();
-    void missedSetTimes_data();
-    void missedSetTimes();
-    void markedSubTaskIsReconciledNotResent_data();
-    void markedSubTaskIsReconciledNotResent();
+    void restartAfterTheSetTime_data();
+    void restartAfterTheSetTime();
     void fullDiskRefusesTheOperation();
     void fullDiskAtFiringSendsNothing();
     void unusableFileIsToldToTheTrader_data();
     void unusableFileIsToldToTheTrader();
 
 private:
+    bool markAsBeingSent(int id, bool filled);
+
     QTemporaryDir m_dir{VelmTest::tempDir() + QStringLiteral("/durability-XXXXXX")};
     QString m_path;
     int m_run = 0;
@@ -140,17 +128,15 @@ void DurabilityTest::restartKeepsTasksIdsLogAndBroker_data()
     QTest::newRow("credit financed buy and short sell") << 2 << QList<char>{'i', 'j'};
 }
 
-// Given a filled order, a rejected one, a modified waiting one and a paused task with a GBK name,
-// when the client stops and starts again, then every field, id, log line and broker row is back.
+// Given a filled order, a rejected one, a modified waiting one, a paused task with a GBK name and,
+// the newest, a deleted one, when the client stops and starts again, then every field, id (the
+// deleted task's not drawn again), log line and broker row is back.
 void DurabilityTest::restartKeepsTasksIdsLogAndBroker()
 {
     QFETCH(int, apiType);
     QFETCH(QList<char>, directions);
     std::vector<SchedOrdTaskField> tasks;
-    QStringList log;
-    QStringList broker;
-    int nextMain = 0;
-    int nextSub = 0;
+    QStringList persisted;
     {
         Client client(m_path, kT0, apiType);
         QVERIFY2(client.opened, qPrintable(client.message));
@@ -158,6 +144,7 @@ void DurabilityTest::restartKeepsTasksIdsLogAndBroker()
         const int rejected = client.add({{kPufa, directions[0], at(9, 30), 999999999}});
         const int waiting = client.add({{kPufa, directions[1], at(14, 0)}, {kPufa, directions[0], at(14, 0)}});
         client.add({{kPufa, directions[0], at(10, 0)}}, false);
+        QVERIFY(client.service->DeleteMainTasks({client.add({{kPufa, directions[0], at(14, 0)}, {kPufa, directions[0], at(14, 0)}})}));
         SchedOrdSubTaskField modified = client.sub(waiting, 1);
         modified.TargetVolume = 500;
         modified.PriceType = 3;
@@ -169,100 +156,44 @@ void DurabilityTest::restartKeepsTasksIdsLogAndBroker()
         QCOMPARE(client.sub(rejected).TriggerStatus, '4');
         QVERIFY(!client.sub(rejected).ErrorMsg.empty());
         tasks = client.service->getVecMainTask();
-        log = client.service->operationLog();
-        broker = brokerRows(client.broker);
-        nextMain = client.service->getNextMainTaskID();
-        nextSub = client.service->getNextSubTaskID();
+        persisted = persistedRows(client);
     }
     Client restarted(m_path, at(9, 32), apiType);
     QVERIFY2(restarted.opened, qPrintable(restarted.message));
-    QCOMPARE(taskDifferences(restarted.service->getVecMainTask(), tasks), QStringList());
-    QCOMPARE(restarted.service->operationLog(), log);
-    QCOMPARE(brokerRows(restarted.broker), broker);
-    QCOMPARE(restarted.service->getNextMainTaskID(), nextMain);
-    QCOMPARE(restarted.service->getNextSubTaskID(), nextSub);
+    QCOMPARE(VelmTest::taskDifferences(restarted.service->getVecMainTask(), tasks).join(QStringLiteral("; ")), QString());
+    QCOMPARE(persistedRows(restarted), persisted);
     QVERIFY(gWM->popups().isEmpty());
 }
 
-void DurabilityTest::deletedTaskIdIsNeverReused()
+void DurabilityTest::restartAfterTheSetTime_data()
 {
-    int deleted = 0;
-    {
-        Client client(m_path, kT0);
-        client.add({{kPufa, '0', at(14, 0)}});
-        deleted = client.add({{kPufa, '0', at(14, 0)}, {kPufa, '0', at(14, 0)}});
-        QVERIFY(client.service->DeleteMainTasks({deleted}));
-    }
-    Client restarted(m_path, kT0);
-    QCOMPARE(restarted.service->getVecMainTask().size(), size_t(1));
-    QCOMPARE(restarted.service->getNextMainTaskID(), deleted + 1);
-    QCOMPARE(restarted.service->getNextSubTaskID(), 4);
-}
-
-void DurabilityTest::missedSetTimes_data()
-{
-    QTest::addColumn<int64_t>("due");
-    QTest::addColumn<bool>("paused");
+    QTest::addColumn<Left>("left");
     QTest::addColumn<int64_t>("restart");
-    QTest::addColumn<char>("trigger");
-    QTest::addColumn<QString>("error");
-    QTest::addColumn<QString>("logLine");
-
-    const QString logLine = QStringLiteral("09:40:00 启动时1个子任务已错过设定时间，未发送");
-    QTest::newRow("due while stopped") << at(9, 30) << false << at(9, 40) << '2'
-                                       << QStringLiteral("错过设定时间 09:30:00：客户端当时未运行，委托未发送") << logLine;
-    QTest::newRow("due after the restart: fires then") << at(10, 0) << false << at(9, 40) << '5' << QString() << QString();
-    QTest::newRow("earlier day") << at(9, 30) << false << at(9, 40, 4) << '2'
-                                 << QStringLiteral("错过设定时间 2025-06-03 09:30:00：客户端当时未运行，委托未发送") << logLine;
-    QTest::newRow("paused stays paused") << at(9, 30) << true << at(9, 40) << '1' << QString() << QString();
-}
-
-void DurabilityTest::missedSetTimes()
-{
-    QFETCH(int64_t, due);
-    QFETCH(bool, paused);
-    QFETCH(int64_t, restart);
-    QFETCH(char, trigger);
-    QFETCH(QString, error);
-    QFETCH(QString, logLine);
-    int id = 0;
-    {
-        Client client(m_path, kT0);
-        id = client.add({{kPufa, '0', due}});
-        if (paused)
-            QVERIFY(client.service->PauseMainTasks({id}));
-    }
-    Client restarted(m_path, restart);
-    restarted.moveTo(restart + 2 * 3600 * SchedOrdClock::TicksPerSecond);
-    const SchedOrdSubTaskField sub = restarted.sub(id);
-    QCOMPARE(sub.TriggerStatus, trigger);
-    QCOMPARE(Util::Str2QStr(sub.ErrorMsg), error);
-    QCOMPARE(restarted.service->getOneMainTask(id).MainTaskStatus, paused ? '3' : '4');
-    QCOMPARE(int(restarted.broker.orders().size()), trigger == '5' ? 1 : 0);
-    const QStringList lines = restarted.service->operationLog();
-    QCOMPARE(lines.contains(logLine), !logLine.isEmpty());
-    QCOMPARE(lines.filter(QStringLiteral("错过设定时间")).size(), logLine.isEmpty() ? 0 : 1);
-}
-
-void DurabilityTest::markedSubTaskIsReconciledNotResent_data()
-{
-    QTest::addColumn<bool>("atBroker");
     QTest::addColumn<char>("trigger");
     QTest::addColumn<int>("traded");
     QTest::addColumn<QString>("error");
     QTest::addColumn<QString>("logLine");
-    QTest::newRow("found at the broker: its state") << true << '5' << 100 << QString()
-        << QStringLiteral("09:40:00 启动核对：1个子任务在发送委托时中断，券商处找到1个，未找到0个（状态未知，请核对）");
-    QTest::newRow("not found: unknown, to be checked") << false << '2' << 0
-        << QStringLiteral("委托状态未知：发送委托时程序中断，券商处未找到参考号 10001-1-1 的委托，请核对")
-        << QStringLiteral("09:40:00 启动核对：1个子任务在发送委托时中断，券商处找到0个，未找到1个（状态未知，请核对）");
+    const QString missed = QStringLiteral("09:40:00 启动时1个子任务已错过设定时间，未发送");
+    const QString checked = QStringLiteral("09:40:00 启动核对：1个子任务在发送委托时中断，券商处找到%1个，未找到%2个（状态未知，请核对）");
+    QTest::newRow("due while stopped") << Left::Waiting << at(9, 40) << '2' << 0
+                                       << QStringLiteral("错过设定时间 09:30:00：客户端当时未运行，委托未发送") << missed;
+    QTest::newRow("due after the restart: fires then") << Left::Waiting << at(9, 26) << '5' << 100 << QString() << QString();
+    QTest::newRow("earlier day") << Left::Waiting << at(9, 40, 4) << '2' << 0
+                                 << QStringLiteral("错过设定时间 2025-06-03 09:30:00：客户端当时未运行，委托未发送") << missed;
+    QTest::newRow("paused stays paused") << Left::Paused << at(9, 40) << '1' << 0 << QString() << QString();
+    QTest::newRow("marked, found at the broker: its state") << Left::MarkedAndFilledAtBroker << at(9, 40) << '5' << 100
+                                                            << QString() << checked.arg(1).arg(0);
+    QTest::newRow("marked, not found: unknown, to be checked") << Left::MarkedNotAtBroker << at(9, 40) << '2' << 0
+        << QStringLiteral("委托状态未知：发送委托时程序中断，券商处未找到参考号 10001-1-1 的委托，请核对") << checked.arg(0).arg(1);
 }
 
-// Given a sub-task marked as being sent when the client died, when it starts again after the set
-// time, then the broker is asked by the reference and the order is never sent a second time.
-void DurabilityTest::markedSubTaskIsReconciledNotResent()
+// Given a buy due at 09:30 that the client left waiting, paused or marked as being sent when it
+// died, when it starts again, then it fires only if its time is still to come, and a marked one is
+// asked of the broker by its reference and never sent a second time.
+void DurabilityTest::restartAfterTheSetTime()
 {
-    QFETCH(bool, atBroker);
+    QFETCH(Left, left);
+    QFETCH(int64_t, restart);
     QFETCH(char, trigger);
     QFETCH(int, traded);
     QFETCH(QString, error);
@@ -271,41 +202,51 @@ void DurabilityTest::markedSubTaskIsReconciledNotResent()
     {
         Client client(m_path, kT0);
         id = client.add({{kPufa, '0', at(9, 30)}});
+        QVERIFY(left != Left::Paused || client.service->PauseMainTasks({id}));
     }
-    const std::string ref = "10001-1-1";
-    {
-        SchedOrdDatabase db;
-        QVERIFY(db.open(m_path).usable());
-        QVERIFY(db.begin() && db.markSending(kAccount, id, 1, ref));
-        if (atBroker) {
-            SimBroker broker(1);
-            broker.setAvailableFunds(1e8);
-            SimOrderRequest request{id, 1, kPufa, QStringLiteral("600000"), '1', '0', 10.5, 100, 100, 100,
-                                    QString::fromStdString(ref)};
-            Lev1MarketData quote;
-            quote.LastPrice = quote.PreClosePrice = 10.4;
-            quote.UpperLimitPrice = 11.44;
-            quote.LowerLimitPrice = 9.36;
-            quote.PriceLevels[5] = {10.45, 1e5};
-            QCOMPARE(broker.placeOrder(request, quote, at(9, 30)).Status, SimOrderStatus::Filled);
-            QVERIFY(db.saveBrokerState(kAccount, broker.state()));
-        }
-        QVERIFY(db.commit());
-    }
-    Client restarted(m_path, at(9, 40));
-    restarted.moveTo(at(11, 0));
+    if (left == Left::MarkedNotAtBroker || left == Left::MarkedAndFilledAtBroker)
+        QVERIFY(markAsBeingSent(id, left == Left::MarkedAndFilledAtBroker));
+    Client restarted(m_path, restart);
+    restarted.moveTo(restart + 2 * 3600 * SchedOrdClock::TicksPerSecond);
     const SchedOrdSubTaskField sub = restarted.sub(id);
     QCOMPARE(sub.TriggerStatus, trigger);
     QCOMPARE(sub.TradeVolume, traded);
     QCOMPARE(Util::Str2QStr(sub.ErrorMsg), error);
-    QCOMPARE(int(restarted.broker.orders().size()), atBroker ? 1 : 0);
-    QVERIFY(restarted.service->operationLog().contains(logLine));
-    QVERIFY(restarted.service->operationLog().filter(QStringLiteral("错过设定时间")).isEmpty());
+    QCOMPARE(restarted.service->getOneMainTask(id).MainTaskStatus, left == Left::Paused ? '3' : '4');
+    QCOMPARE(int(restarted.broker.orders().size()), trigger == '5' ? 1 : 0);
+    const QStringList lines = restarted.service->operationLog();
+    QCOMPARE(lines.contains(logLine), !logLine.isEmpty());
+    QCOMPARE(lines.filter(QStringLiteral("错过设定时间")).size(), logLine.contains(QStringLiteral("错过设定时间")) ? 1 : 0);
     restarted.service.reset();
 
     SchedOrdDatabase db;
     QVERIFY(db.open(m_path).usable());
     QVERIFY(db.loadSending(kAccount).empty());
+}
+
+// The file as a client leaves it when it dies between marking sub-task 1 of `id` and sending it;
+// `filled`: the order reached the broker and was filled.
+bool DurabilityTest::markAsBeingSent(int id, bool filled)
+{
+    const std::string ref = "10001-1-1";
+    SchedOrdDatabase db;
+    if (!db.open(m_path).usable() || !db.begin() || !db.markSending(kAccount, id, 1, ref))
+        return false;
+    if (filled) {
+        SimBroker broker(1);
+        broker.setAvailableFunds(1e8);
+        SimOrderRequest request{id, 1, kPufa, QStringLiteral("600000"), '1', '0', 10.5, 100, 100, 100,
+                                QString::fromStdString(ref)};
+        Lev1MarketData quote;
+        quote.LastPrice = quote.PreClosePrice = 10.4;
+        quote.UpperLimitPrice = 11.44;
+        quote.LowerLimitPrice = 9.36;
+        quote.PriceLevels[5] = {10.45, 1e5};
+        if (broker.placeOrder(request, quote, at(9, 30)).Status != SimOrderStatus::Filled
+            || !db.saveBrokerState(kAccount, broker.state()))
+            return false;
+    }
+    return db.commit();
 }
 
 // Given a full disk, when a task is added, then it is refused with a message and nothing of it
@@ -322,9 +263,8 @@ void DurabilityTest::fullDiskRefusesTheOperation()
         QCOMPARE(client.service->getVecMainTask().size(), size_t(1));
         QCOMPARE(client.service->getVecMainTask().front().MainTaskID, kept);
         QCOMPARE(client.service->operationLog().filter(QStringLiteral("新增任务")).size(), 1);
-        QCOMPARE(gWM->popups().size(), 1);
-        QCOMPARE(gWM->popups().front().text,
-                 QStringLiteral("定时委托任务未能保存，本次操作未生效：磁盘空间已满（save sub-task: database or disk is full）"));
+        QCOMPARE(VelmTest::popups(nullptr),
+                 QStringList{"定时委托任务未能保存，本次操作未生效：磁盘空间已满（save sub-task: database or disk is full）"});
     }
     Client restarted(m_path, kT0);
     QCOMPARE(restarted.service->getVecMainTask().size(), size_t(1));
@@ -362,46 +302,33 @@ void DurabilityTest::fullDiskAtFiringSendsNothing()
 
 void DurabilityTest::unusableFileIsToldToTheTrader_data()
 {
-    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("content"); // empty: a database of a newer version
     QTest::addColumn<bool>("opened");
-    QTest::addColumn<QString>("messageStart");
-    QTest::newRow("corrupt: moved aside, starts empty") << QByteArray(8192, 'x') << true << QStringLiteral("数据文件已损坏");
-    QTest::newRow("newer version: refused, untouched") << QByteArray() << false << QStringLiteral("数据文件 ");
+    QTest::addColumn<QString>("message");    // <file>: the database; <aside>: where a corrupt one was moved
+    QTest::newRow("corrupt: moved aside, starts empty") << QByteArray("not a database, but a trader's file ").repeated(200) << true
+        << "数据文件已损坏（file is not a database），已改名保存为 <aside>；定时委托任务从空白开始。";
+    QTest::newRow("newer version: refused") << QByteArray() << false
+        << "数据文件 <file> 由较新版本的程序写入（数据版本 99，本程序支持 2），无法打开；文件未作任何改动。";
 }
 
+// The trader is told once; a corrupt file is kept whole beside the new one, never overwritten.
+// That a newer file is left untouched is the client's start-up check (tst_client).
 void DurabilityTest::unusableFileIsToldToTheTrader()
 {
     QFETCH(QByteArray, content);
     QFETCH(bool, opened);
-    QFETCH(QString, messageStart);
-    if (content.isEmpty()) {
-        SchedOrdDatabase db;
-        QVERIFY(db.open(m_path).usable());
-        db.close();
-        sqlite3* raw = nullptr;
-        QCOMPARE(sqlite3_open(QFile::encodeName(m_path).constData(), &raw), SQLITE_OK);
-        QCOMPARE(sqlite3_exec(raw, "PRAGMA journal_mode=DELETE; PRAGMA user_version=99", nullptr, nullptr, nullptr),
-                 SQLITE_OK);
-        sqlite3_close(raw);
-        QFile file(m_path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        content = file.readAll();
-    } else {
-        QFile file(m_path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
+    QFETCH(QString, message);
+    QVERIFY(content.isEmpty() ? VelmTest::runSql(m_path, "PRAGMA user_version=99") : VelmTest::writeFile(m_path, content));
     Client client(m_path, kT0);
     QCOMPARE(client.opened, opened);
-    QVERIFY2(client.message.startsWith(messageStart), qPrintable(client.message));
-    QCOMPARE(gWM->popups().size(), 1);
-    QCOMPARE(gWM->popups().front().text, client.message);
-    QVERIFY(client.service->getVecMainTask().empty());
-    if (!opened) {
-        QFile file(m_path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), content);
+    const QStringList aside = QDir(m_dir.path()).entryList({QFileInfo(m_path).fileName() + QStringLiteral(".corrupt-*")});
+    QCOMPARE(aside.size(), opened ? 1 : 0);
+    for (const QString& name : aside) {
+        message.replace(QLatin1String("<aside>"), m_dir.filePath(name));
+        QCOMPARE(VelmTest::readFile(m_dir.filePath(name)), content);
     }
+    QCOMPARE(VelmTest::popups(nullptr), QStringList{message.replace(QLatin1String("<file>"), m_path)});
+    QVERIFY(client.service->getVecMainTask().empty());
 }
 
 QTEST_MAIN(DurabilityTest)

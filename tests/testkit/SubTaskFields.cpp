@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <algorithm>
+
 namespace VelmTest {
 
 namespace {
@@ -68,6 +70,39 @@ QStringList subTaskDifferences(const VELMSCHEDORDAPI::SchedOrdSubTaskField& a,
     compare(d, "NoSellAtLimitUp", a.NoSellAtLimitUp, b.NoSellAtLimitUp);
     compare(d, "NoBuyAtLimitDown", a.NoBuyAtLimitDown, b.NoBuyAtLimitDown);
     compare(d, "ErrorMsg", a.ErrorMsg, b.ErrorMsg);
+    return d;
+}
+
+QStringList taskDifferences(const VELMSCHEDORDAPI::SchedOrdTaskField& a, const VELMSCHEDORDAPI::SchedOrdTaskField& b)
+{
+    QStringList d;
+    compare(d, "MainTaskID", a.MainTaskID, b.MainTaskID);
+    compare(d, "MainTaskName", a.MainTaskName, b.MainTaskName);
+    compare(d, "MainTaskStatus", a.MainTaskStatus, b.MainTaskStatus);
+    compare(d, "TriggerStatus", a.TriggerStatus, b.TriggerStatus);
+    compare(d, "CreateTime", a.CreateTime, b.CreateTime);
+    compare(d, "StartTime", a.StartTime, b.StartTime);
+    compare(d, "EndTime", a.EndTime, b.EndTime);
+    compare(d, "IsSameStartTime", a.IsSameStartTime, b.IsSameStartTime);
+    compare(d, "IsSameEndTime", a.IsSameEndTime, b.IsSameEndTime);
+    compare(d, "Direction", a.Direction, b.Direction);
+    compare(d, "sub-tasks", a.VecSubTask.size(), b.VecSubTask.size());
+    for (size_t i = 0; i < std::min(a.VecSubTask.size(), b.VecSubTask.size()); ++i) {
+        for (const QString& field : subTaskDifferences(a.VecSubTask[i], b.VecSubTask[i]))
+            d.append(QStringLiteral("sub-task %1 %2").arg(i).arg(field));
+    }
+    return d;
+}
+
+QStringList taskDifferences(const std::vector<VELMSCHEDORDAPI::SchedOrdTaskField>& a,
+                            const std::vector<VELMSCHEDORDAPI::SchedOrdTaskField>& b)
+{
+    QStringList d;
+    compare(d, "tasks", a.size(), b.size());
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+        for (const QString& field : taskDifferences(a[i], b[i]))
+            d.append(QStringLiteral("task %1 %2").arg(i).arg(field));
+    }
     return d;
 }
 

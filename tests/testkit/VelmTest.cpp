@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <sqlite3.h>
 #include <unistd.h>
 
 namespace {
@@ -80,8 +81,29 @@ QString tempDir()
 
 QString writeTempFile(const QString& name, const QByteArray& bytes)
 {
-    QFile file(tempDir() + QLatin1Char('/') + name);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
+    const QString path = tempDir() + QLatin1Char('/') + name;
+    return writeFile(path, bytes) ? path : QString();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool runSql(const QString& path, const char* sql)
+{
+    sqlite3* db = nullptr;
+    const bool done = sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK
+                      && sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return done;
 }
 
 void setUpWindowManager()

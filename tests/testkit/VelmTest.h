@@ -27,6 +27,15 @@ QString tempDir();
 // Writes `bytes` to the file `name` in tempDir() and returns its path; empty if it could not.
 QString writeTempFile(const QString& name, const QByteArray& bytes);
 
+// Replaces the file at `path` with `bytes`; false if it could not.
+bool writeFile(const QString& path, const QByteArray& bytes);
+
+// The whole file at `path`; empty if it cannot be read.
+QByteArray readFile(const QString& path);
+
+// Runs `sql` on the SQLite database at `path` (made if missing), as another program would edit it.
+bool runSql(const QString& path, const char* sql);
+
 // Waits, at most `timeoutMs`, until the calling thread is the process's only one. QtTest's watchdog
 // (the only QThread a test process makes) is detached: its wait() returns, and QtTest deletes it,
 // while the thread still holds the watchdog's 120-byte thread data, which only the thread's own
