@@ -95,37 +95,30 @@ public:
         m_server.listen(QHostAddress::LocalHost, 0);
         connect(&m_server, &QTcpServer::newConnection, this, [this] { accept(); });
     }
-    // The sockets outlive the links their handlers name.
-    ~Relay() override
-    {
-        for (const std::unique_ptr<Link>& link : m_links) {
-            link->route->disconnect(this);
-            link->exchange->disconnect(this);
-        }
-    }
     int port() const { return m_server.serverPort(); }
     void forwardTo(int exchangePort) { m_exchangePort = exchangePort; }
 
 private:
-    struct Link {
+    // One of the route's connections and the relay's own to the exchange, both its children: as it
+    // dies its handlers go before its sockets close.
+    struct Link : QObject {
         QTcpSocket* route = nullptr;
-        QTcpSocket* exchange = nullptr;
+        QTcpSocket* exchange = new QTcpSocket(this);
         QByteArray pending;             // the route's bytes short of a whole message
     };
 
     void accept()
     {
         while (QTcpSocket* route = m_server.nextPendingConnection()) {
-            m_links.push_back(std::make_unique<Link>());
-            Link* link = m_links.back().get();
+            Link* link = new Link;
+            link->setParent(this);
             link->route = route;
-            link->exchange = new QTcpSocket(this);
-            connect(link->exchange, &QTcpSocket::connected, this, [this, link] { passToExchange(*link); });
-            connect(route, &QTcpSocket::readyRead, this, [this, link] { passToExchange(*link); });
-            connect(link->exchange, &QTcpSocket::readyRead, this,
-                    [link] { link->route->write(link->exchange->readAll()); });
-            connect(route, &QTcpSocket::disconnected, this, [link] { link->exchange->disconnectFromHost(); });
-            connect(link->exchange, &QTcpSocket::disconnected, this, [link] { link->route->disconnectFromHost(); });
+            route->setParent(link);
+            connect(link->exchange, &QTcpSocket::connected, link, [this, link] { passToExchange(*link); });
+            connect(route, &QTcpSocket::readyRead, link, [this, link] { passToExchange(*link); });
+            connect(link->exchange, &QTcpSocket::readyRead, link, [link] { link->route->write(link->exchange->readAll()); });
+            connect(route, &QTcpSocket::disconnected, link, [link] { link->exchange->disconnectFromHost(); });
+            connect(link->exchange, &QTcpSocket::disconnected, link, [link] { link->route->disconnectFromHost(); });
             link->exchange->connectToHost(QHostAddress::LocalHost, quint16(m_exchangePort));
         }
     }
@@ -154,7 +147,6 @@ private:
     int m_exchangePort = 0;
     int m_orders = 0;
     QTcpServer m_server;
-    std::vector<std::unique_ptr<Link>> m_links;
 };
 
 // An account's service on a hand-moved clock whose orders take a FIX session over loopback (through
