@@ -19,6 +19,8 @@
 #include <quickfix/fix44/OrderCancelRequest.h>
 #include <quickfix/fix44/OrderStatusRequest.h>
 
+Q_DECLARE_METATYPE(BrokerOrderRequest)
+
 using VelmTest::brokerOrder;
 using VelmTest::FixLoopbackPair;
 
@@ -72,40 +74,33 @@ private slots:
     // Built: the tags that vary with the order, "54=<side> 207=<market> 544=<cash margin>"; refused: why.
     void newOrderSingle_data()
     {
-        QTest::addColumn<QString>("ref");
-        QTest::addColumn<char>("direction");
-        QTest::addColumn<int>("apiType");
-        QTest::addColumn<char>("exchange");
-        QTest::addColumn<int>("volume");
-        QTest::addColumn<double>("price");
+        QTest::addColumn<BrokerOrderRequest>("request");
         QTest::addColumn<QString>("expected");
+        const auto order = [](const char* ref, char direction, int apiType, char exchange, int volume, double price) {
+            BrokerOrderRequest request = brokerOrder(ref, direction, price, volume, apiType);
+            request.exchangeId = exchange;
+            return request;
+        };
         const double price = 10.123999999;
-        QTest::newRow("stock buy, Shanghai") << "20001-3-7" << '0' << 1 << '1' << 300 << price << "54=1 207=XSHG 544=";
-        QTest::newRow("stock sell, Shenzhen") << "20001-3-7" << '1' << 1 << '2' << 300 << price << "54=2 207=XSHE 544=";
-        QTest::newRow("collateral buy, Beijing") << "20001-3-7" << '0' << 2 << '4' << 300 << price << "54=1 207=BJSE 544=1";
-        QTest::newRow("financed buy") << "20001-3-7" << 'i' << 2 << '1' << 300 << price << "54=1 207=XSHG 544=2";
-        QTest::newRow("short sell") << "20001-3-7" << 'j' << 2 << '1' << 300 << price << "54=5 207=XSHG 544=2";
-        QTest::newRow("third sell kind") << "20001-3-7" << 'k' << 2 << '2' << 300 << price << "54=2 207=XSHE 544=3";
-        QTest::newRow("no reference") << "" << '0' << 1 << '1' << 100 << 10.0 << "委托缺少客户委托编号";
-        QTest::newRow("unknown exchange") << "r" << '0' << 1 << '3' << 100 << 10.0 << "未知的交易所代码：3";
-        QTest::newRow("financed buy, stock account") << "r" << 'i' << 1 << '1' << 100 << 10.0 << "账户不支持该委托方向：i";
-        QTest::newRow("unknown direction") << "r" << 'x' << 2 << '1' << 100 << 10.0 << "账户不支持该委托方向：x";
-        QTest::newRow("no volume") << "r" << '0' << 1 << '1' << 0 << 10.0 << "委托数量必须大于0";
-        QTest::newRow("no price") << "r" << '0' << 1 << '1' << 100 << 0.0 << "委托价格无效";
-        QTest::newRow("NaN price") << "r" << '0' << 1 << '1' << 100 << std::nan("") << "委托价格无效";
+        QTest::newRow("stock buy, Shanghai") << order("20001-3-7", '0', 1, '1', 300, price) << "54=1 207=XSHG 544=";
+        QTest::newRow("stock sell, Shenzhen") << order("20001-3-7", '1', 1, '2', 300, price) << "54=2 207=XSHE 544=";
+        QTest::newRow("collateral buy, Beijing") << order("20001-3-7", '0', 2, '4', 300, price) << "54=1 207=BJSE 544=1";
+        QTest::newRow("financed buy") << order("20001-3-7", 'i', 2, '1', 300, price) << "54=1 207=XSHG 544=2";
+        QTest::newRow("short sell") << order("20001-3-7", 'j', 2, '1', 300, price) << "54=5 207=XSHG 544=2";
+        QTest::newRow("third sell kind") << order("20001-3-7", 'k', 2, '2', 300, price) << "54=2 207=XSHE 544=3";
+        QTest::newRow("no reference") << order("", '0', 1, '1', 100, 10.0) << "委托缺少客户委托编号";
+        QTest::newRow("unknown exchange") << order("r", '0', 1, '3', 100, 10.0) << "未知的交易所代码：3";
+        QTest::newRow("financed buy, stock account") << order("r", 'i', 1, '1', 100, 10.0) << "账户不支持该委托方向：i";
+        QTest::newRow("unknown direction") << order("r", 'x', 2, '1', 100, 10.0) << "账户不支持该委托方向：x";
+        QTest::newRow("no volume") << order("r", '0', 1, '1', 0, 10.0) << "委托数量必须大于0";
+        QTest::newRow("no price") << order("r", '0', 1, '1', 100, 0.0) << "委托价格无效";
+        QTest::newRow("NaN price") << order("r", '0', 1, '1', 100, std::nan("")) << "委托价格无效";
     }
 
     // The rest of a built order is the same for all, and its side and cash margin read back as its direction.
     void newOrderSingle()
     {
-        QFETCH(QString, ref);
-        QFETCH(char, direction);
-        QFETCH(int, apiType);
-        QFETCH(char, exchange);
-        QFETCH(int, volume);
-        QFETCH(double, price);
-        BrokerOrderRequest request = brokerOrder(ref.toStdString(), direction, price, volume, apiType);
-        request.exchangeId = exchange;
+        QFETCH(BrokerOrderRequest, request);
         FIX44::NewOrderSingle message;
         QString whyNot;
         const bool built = FixOrderMessages::newOrderSingle(request, &message, &whyNot);
@@ -117,7 +112,7 @@ private slots:
         QCOMPARE(fields(message.getHeader(), {35}) + fields(message, {11, 1, 55, 38, 40, 44, 59, 60}),
                  (QStringList{"D", "20001-3-7", "A123456789", "600000", "300", "2", "10.124", "0", "20261207-01:30:00.123"}));
         QCOMPARE(FixOrderMessages::directionOf(varying[0].at(0).toLatin1(), varying[2].isEmpty() ? 0 : varying[2].at(0).toLatin1()),
-                 direction);
+                 request.direction);
     }
 
     // Read: the report's line (VelmTest::reportLine); not read: why.

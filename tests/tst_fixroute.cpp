@@ -224,7 +224,13 @@ struct Rig
     QString message;
 };
 
+// A sub-task of 500 fired against ask 1 `askOne` deep: its state and log line once the exchange
+// answered, and once the quote moved back (empty: it does not move).
+struct Reports { char direction; double askOne; QString afterFire, afterFireLine, afterQuoteMove, afterQuoteMoveLine; };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Reports)
 
 class FixRouteTest : public QObject
 {
@@ -238,30 +244,21 @@ private slots:
 
     void reportsReachTheSubTask_data()
     {
-        QTest::addColumn<char>("direction");
-        QTest::addColumn<double>("askOne");
-        QTest::addColumn<QString>("afterFire");
-        QTest::addColumn<QString>("afterFireLine");
-        QTest::addColumn<QString>("afterQuoteMove");    // empty: the quote stays
-        QTest::addColumn<QString>("afterQuoteMoveLine");
+        QTest::addColumn<Reports>("row");
         const QString filled = QStringLiteral("09:30:00 子任务 #1_1 成交，累计成交500股");
-        QTest::newRow("filled at once") << '0' << 1e5 << "5 4 500/500" << filled << "" << "";
-        QTest::newRow("rejected, with the exchange's text") << '1' << 1e5 << "4 4 0/0 可用持仓不足"
-                                                            << "09:30:00 子任务 #1_1 已触发(废单)：可用持仓不足" << "" << "";
+        QTest::newRow("filled at once") << Reports{'0', 1e5, "5 4 500/500", filled, "", ""};
+        QTest::newRow("rejected, with the exchange's text")
+            << Reports{'1', 1e5, "4 4 0/0 可用持仓不足", "09:30:00 子任务 #1_1 已触发(废单)：可用持仓不足", "", ""};
         QTest::newRow("partly filled, then filled as the quote moves")
-            << '0' << 300.0 << "3 3 300/500" << "09:30:00 子任务 #1_1 成交，累计成交300股" << "5 4 500/500" << filled;
+            << Reports{'0', 300.0, "3 3 300/500", "09:30:00 子任务 #1_1 成交，累计成交300股", "5 4 500/500", filled};
     }
 
     // Given a logged-on session, when a sub-task comes due, then it shows as sent, and each report
     // that changes it is one sub-task signal and one log line.
     void reportsReachTheSubTask()
     {
-        QFETCH(char, direction);
-        QFETCH(double, askOne);
-        QFETCH(QString, afterFire);
-        QFETCH(QString, afterFireLine);
-        QFETCH(QString, afterQuoteMove);
-        QFETCH(QString, afterQuoteMoveLine);
+        QFETCH(Reports, row);
+        const auto& [direction, askOne, afterFire, afterFireLine, afterQuoteMove, afterQuoteMoveLine] = row;
         Rig rig;
         rig.fix.market.setQuote(kPufa, quote(askOne));
         QCOMPARE(rig.fix.logOn(kWaitMs), QString());
