@@ -236,6 +236,39 @@ private slots:
         QCOMPARE(loop.broker.positionAvailable(kKey), 500);
     }
 
+    void exchangeRefusesWhatItCannotTake_data()
+    {
+        QTest::addColumn<int>("tag");           // changed in a good order
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("reason");    // tag 103
+        QTest::newRow("market order") << 40 << "1" << "仅支持限价委托" << "11";
+        QTest::newRow("unknown symbol") << 55 << "600999" << "未知证券：600999 XSHG" << "1";
+        QTest::newRow("unknown market") << 207 << "XNYS" << "未知证券：600000 XNYS" << "1";
+        QTest::newRow("side of no direction") << 54 << "3" << "不支持的买卖方向：54=3 544=-" << "99";
+        QTest::newRow("no quantity") << 38 << "0" << "委托数量无效" << "13";
+        QTest::newRow("no price") << 44 << "0" << "委托价格无效" << "99";
+    }
+
+    // An order the exchange cannot take is refused with the reason as text and tag 103; its broker
+    // never sees it.
+    void exchangeRefusesWhatItCannotTake()
+    {
+        QFETCH(int, tag);
+        QFETCH(QString, value);
+        QFETCH(QString, text);
+        FixLoopbackPair loop;
+        QCOMPARE(loop.logOn(kWaitMs), QString());
+        FIX44::NewOrderSingle order;
+        QString whyNot;
+        QVERIFY(FixOrderMessages::newOrderSingle(brokerOrder("10001-5-1", '0', 10.01, 100), &order, &whyNot));
+        order.setField(tag, value.toStdString());
+        QVERIFY(FIX::Session::sendToTarget(order, VelmTest::FixClientId, VelmTest::FixExchangeId));
+        QTRY_COMPARE_WITH_TIMEOUT(loop.reports, QStringList{"10001-5-1 Rejected 0/0 " + text}, kWaitMs);
+        QTEST(lastLoggedField(loop, QStringLiteral("10001-5-1"), 103), "reason");
+        QVERIFY(loop.broker.orders().empty());
+    }
+
     void creditKindsReachTheBroker()
     {
         FixLoopbackPair loop(2);

@@ -32,6 +32,8 @@ FixLoopbackPair::FixLoopbackPair(int apiType, const QString& routeSender, int ro
 FixLoopbackPair::~FixLoopbackPair()
 {
     exchange.stop();
+    // A route stopped before it has seen the logout waits a second for it; past that it stops anyway.
+    static_cast<void>(QTest::qWaitFor([this] { return !route.isConnected(); }, 1000));
     route.stop();
 }
 
