@@ -1,3 +1,5 @@
+#include "Lev1MarketData.h"
+#include "MarketQuotes.h"
 #include "SimBroker.h"
 #include "VelmTest.h"
 
@@ -16,15 +18,7 @@ Q_DECLARE_METATYPE(Trade)
 static const QString kKey = QStringLiteral("600000.SH");
 
 // Bids 10.34 .. 10.30, asks from `ask1` cents up, each level `volume` deep.
-static Lev1MarketData book(double volume = 1000.0, int ask1 = 1036)
-{
-    Lev1MarketData quote;
-    for (int level = 0; level < 5; ++level) {
-        quote.PriceLevels[size_t(level)] = {(1034 - level) / 100.0, volume};
-        quote.PriceLevels[size_t(5 + level)] = {(ask1 + level) / 100.0, volume};
-    }
-    return quote;
-}
+static Lev1MarketData book(double volume = 1000.0, int ask1 = 1036) { return VelmTest::ladderQuote(1034, ask1, volume); }
 
 static SimOrderRequest request(char direction, double price, int volume, int minVolume = 100, int step = 100)
 { return {1, 2, kKey, QStringLiteral("600000"), '1', direction, price, volume, minVolume, step, QStringLiteral("1-1-2")}; }

@@ -1,4 +1,5 @@
 #include "BrokerRoute.h"
+#include "MarketQuotes.h"
 #include "MarketSimulator.h"
 #include "SchedOrdClock.h"
 #include "SchedOrdCodes.h"
@@ -34,19 +35,16 @@ int64_t at(double seconds) { return kT0 + int64_t(seconds * SchedOrdTaskTime::Ti
 
 enum Book { FullBook, OnlyLevelOne, NoAsks, ThinAskOne };
 
-// Previous close 10.20, limits 11.22 / 9.18; bids 10.34 .. 10.30, asks 10.36 .. 10.40 (or only the named levels).
+// VelmTest::pufaQuote() at `last`; all but FullBook with level 1 only (NoAsks: its bid alone, ThinAskOne: ask 1 40 deep).
 Lev1MarketData quoteWith(int book, double last = 10.35)
 {
-    Lev1MarketData quote;
+    Lev1MarketData quote = VelmTest::pufaQuote();
     quote.LastPrice = last;
-    quote.PreClosePrice = 10.20;
-    quote.UpperLimitPrice = 11.22;
-    quote.LowerLimitPrice = 9.18;
-    for (int level = 0; level < (book == FullBook ? 5 : 1); ++level) {
-        quote.PriceLevels[size_t(level)] = {(1034 - level) / 100.0, 1e5};
-        if (book != NoAsks)
-            quote.PriceLevels[size_t(5 + level)] = {(1036 + level) / 100.0, book == ThinAskOne ? 40.0 : 1e5};
-    }
+    for (size_t level = book == FullBook ? 5 : 1; level < 5; ++level)
+        quote.PriceLevels[level] = quote.PriceLevels[5 + level] = {};
+    quote.PriceLevels[5].second = book == ThinAskOne ? 40.0 : 1e5;
+    if (book == NoAsks)
+        quote.PriceLevels[5] = {};
     return quote;
 }
 
@@ -286,25 +284,25 @@ private slots:
         Rig rig;
         rig.start(rig.task({{kPufa, '0', at(10)}, {kPufa, '0', at(20)}, {kPufa, '0', at(30)}}));
         Recorder recorder(*rig.service);
-        const auto main = [&rig] { return rig.service->getOneMainTask(1); };
-        QCOMPARE(main().MainTaskStatus, MainTaskStatus::Running);
-        QCOMPARE(main().TriggerStatus, MainTriggerStatus::None);
-        QVERIFY(rig.service->isExistsRunningTask());
+        // "<status> <trigger status> <any task running>" of the main task.
+        const auto main = [&rig] {
+            const SchedOrdTaskField task = rig.service->getOneMainTask(1);
+            return QStringLiteral("%1 %2 %3").arg(task.MainTaskStatus).arg(task.TriggerStatus).arg(int(rig.service->isExistsRunningTask()));
+        };
+        QCOMPARE(main(), QStringLiteral("%1 %2 1").arg(MainTaskStatus::Running).arg(MainTriggerStatus::None));
         rig.moveTo(at(10) - 1);
         QVERIFY(rig.broker.orders().empty());
         for (const int64_t time : {at(10), at(0), at(10), at(15)})
             rig.moveTo(time);
         QCOMPARE(int(rig.broker.orders().size()), 1);
         QCOMPARE(rig.sub(1).TriggerTime, at(10));
-        QCOMPARE(main().TriggerStatus, MainTriggerStatus::Partial);
+        QCOMPARE(main(), QStringLiteral("%1 %2 1").arg(MainTaskStatus::Running).arg(MainTriggerStatus::Partial));
         for (const int64_t time : {at(3600), at(5), at(7200)})
             rig.moveTo(time);
         QCOMPARE(int(rig.broker.orders().size()), 3);
         QCOMPARE(recorder.subs[1], (std::vector<Ids>{{1}, {2, 3}}));
         QCOMPARE(rig.sub(1, 2).TriggerTime, at(3600));
-        QCOMPARE(main().MainTaskStatus, MainTaskStatus::AllTriggered);
-        QCOMPARE(main().TriggerStatus, MainTriggerStatus::All);
-        QVERIFY(!rig.service->isExistsRunningTask());
+        QCOMPARE(main(), QStringLiteral("%1 %2 0").arg(MainTaskStatus::AllTriggered).arg(MainTriggerStatus::All));
     }
 
     // Per slice and main task one S, one M, one log line; the broker announces once per slice, unlocked, already fired.
@@ -443,8 +441,7 @@ private slots:
         rig.moveTo(at(30));
         rig.moveTo(at(140));
         QCOMPARE(int(rig.broker.orders().size()), 1);
-        QCOMPARE(rig.broker.orders().front().Volume, 500);
-        QCOMPARE(rig.broker.orders().front().Price, 10.33);
+        QCOMPARE(QStringLiteral("%1 at %2").arg(rig.broker.orders().front().Volume).arg(rig.broker.orders().front().Price), QStringLiteral("500 at 10.33"));
         QCOMPARE(rig.sub(1).TriggerTime, at(30));
 
         const std::vector<Sub> before = rig.service->getVecAllSubTask();
