@@ -9,11 +9,16 @@
 #include "SimBroker.h"
 #include "VelmTest.h"
 
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
+#include <thread>
+
 #include <quickfix/Session.h>
+#include <quickfix/fix44/Logon.h>
 #include <quickfix/fix44/ExecutionReport.h>
 #include <quickfix/fix44/NewOrderSingle.h>
 #include <quickfix/fix44/OrderCancelRequest.h>
@@ -31,6 +36,17 @@ constexpr int kWaitMs = 5000;
 
 // Bids 9.99 .. 9.95 and asks from `ask1` cents up, each level `volume` deep.
 Lev1MarketData book(double volume, int ask1 = 1001) { return VelmTest::ladderQuote(999, ask1, volume); }
+
+// What an exchange answers to the client's first logon.
+QByteArray logonReply()
+{
+    FIX44::Logon logon(FIX::EncryptMethod(0), FIX::HeartBtInt(30));
+    logon.getHeader().setField(FIX::SenderCompID(VelmTest::FixExchangeId));
+    logon.getHeader().setField(FIX::TargetCompID(VelmTest::FixClientId));
+    logon.getHeader().setField(FIX::MsgSeqNum(1));
+    logon.getHeader().setField(FIX::SendingTime(FIX::UtcTimeStamp()));
+    return QByteArray::fromStdString(logon.toString());
+}
 
 // The values of `tags` in `message`, empty where a tag is absent.
 QStringList fields(const FIX::FieldMap& message, std::initializer_list<int> tags)
@@ -290,12 +306,62 @@ private slots:
     void wrongCompIdIsRefused()
     {
         FixLoopbackPair loop(1, QStringLiteral("INTRUDER"));
+        QStringList problems;
+        connect(&loop.route, &FixBrokerRoute::signalProblem, &loop, [&problems](const QString& text) { problems << text; },
+                Qt::QueuedConnection);
         QCOMPARE(loop.startExchange(), QString());
         QCOMPARE(loop.startRoute(), QString());
-        QTRY_VERIFY_WITH_TIMEOUT(loop.routeLogouts >= 1, kWaitMs);
+        // Told once, however often it retries.
+        const QStringList refused{QStringLiteral("FIX路由登录未成功：%1，每1秒重试").arg(loop.route.name())};
+        QTRY_COMPARE_WITH_TIMEOUT(problems, refused, kWaitMs);
+        QTest::qWait(1500);
+        QCOMPARE(problems, refused);
+        QCOMPARE(loop.routeLogouts, 0);
         QCOMPARE(loop.routeLogons, 0);
         QVERIFY(!loop.route.isConnected());
         QVERIFY(!loop.exchange.hasClient());
+    }
+
+    // Given a counterparty that logs on and then reads no more (a hung gateway, a closed TCP
+    // window): sends still return at once, queued by the route, and never hold up the engine's
+    // thread, which would hold up the trader's tables with it.
+    void aCounterpartyThatStopsReadingHoldsUpNoSend()
+    {
+        QTcpServer hung;
+        QVERIFY(hung.listen(QHostAddress::LocalHost, 0));
+        QByteArray logon;
+        connect(&hung, &QTcpServer::newConnection, &hung, [&hung, &logon] {
+            QTcpSocket* socket = hung.nextPendingConnection();
+            socket->setReadBufferSize(4096);    // full, Qt reads no more from the socket
+            connect(socket, &QTcpSocket::readyRead, socket, [socket, &logon] {
+                if (!logon.endsWith('\x01') || !logon.contains("\x01" "10=")) {
+                    logon += socket->read(4096 - logon.size());
+                    if (logon.endsWith('\x01') && logon.contains("\x01" "10="))
+                        socket->write(logonReply());
+                }
+            });
+        });
+        QTemporaryDir folder;
+        FixSessionSettings settings = VelmTest::loopbackSession(QString::fromLatin1(VelmTest::FixClientId),
+                                                                QString::fromLatin1(VelmTest::FixExchangeId),
+                                                                hung.serverPort(), folder.path());
+        settings.heartbeatSeconds = 30;
+        FixBrokerRoute route(settings);
+        QString whyNot;
+        QVERIFY2(route.start(&whyNot), qPrintable(whyNot));
+        QTRY_VERIFY_WITH_TIMEOUT(route.isConnected(), kWaitMs);
+
+        // More than the loopback socket's buffers hold on this machine (about 20,000 orders).
+        constexpr int orders = 40000;
+        std::atomic<int> sent{0};
+        std::thread sender([&route, &sent] {
+            QString refused;
+            while (sent < orders && route.sendOrder(brokerOrder("10001-1-" + std::to_string(sent + 1), '0', 10.01, 100), &refused))
+                ++sent;
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(sent.load(), orders, 30000);
+        route.stop();       // frees a sender blocked on the socket, had it been
+        sender.join();
     }
 
     void garbledAndUnexpectedMessages()

@@ -8,7 +8,7 @@
 #include <quickfix/FileStore.h>
 #include <quickfix/Session.h>
 #include <quickfix/SessionSettings.h>
-#include <quickfix/ThreadedSocketInitiator.h>
+#include <quickfix/SocketInitiator.h>
 #include <quickfix/fix44/NewOrderSingle.h>
 #include <quickfix/fix44/OrderStatusRequest.h>
 
@@ -100,14 +100,20 @@ public:
     void onLogon(const FIX::SessionID&) override
     {
         m_loggedOn = true;
+        m_logonFailing = false;
         logRoute(QStringLiteral("FIX路由已登录：%1").arg(m_owner.name()));
         m_owner.announceConnected();
         emit m_owner.signalLoggedOn();
     }
 
+    // QuickFIX also calls this for each attempt that did not log on: told once, not once a retry.
     void onLogout(const FIX::SessionID&) override
     {
-        m_loggedOn = false;
+        if (!m_loggedOn.exchange(false)) {
+            if (!m_logonFailing.exchange(true))
+                problem(QStringLiteral("FIX路由登录未成功：%1，每%2秒重试").arg(m_owner.name()).arg(m_owner.m_settings.reconnectSeconds));
+            return;
+        }
         logRoute(QStringLiteral("FIX路由已断开：%1").arg(m_owner.name()), spdlog::level::warn);
         emit m_owner.signalLoggedOut();
     }
@@ -169,8 +175,9 @@ private:
     FIX::SessionSettings m_settings;
     FIX::FileStoreFactory m_storeFactory;
     FIX::FileLogFactory m_logFactory;
-    FIX::ThreadedSocketInitiator m_initiator;
+    FIX::SocketInitiator m_initiator;
     std::atomic<bool> m_loggedOn{false};
+    std::atomic<bool> m_logonFailing{false};
     mutable std::mutex m_mutex;
     std::map<std::string, BrokerOrderRequest> m_sent;
 };
