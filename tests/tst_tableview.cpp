@@ -1,8 +1,10 @@
+#include "MyHeaderViewWithCheckbox.h"
 #include "MyTableView.h"
 #include "VelmTest.h"
 
 #include <QHeaderView>
 #include <QPaintEvent>
+#include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QToolTip>
 #include <QtTest>
@@ -25,8 +27,13 @@ protected:
 struct Change { int firstRow, lastRow; bool editable; };
 Q_DECLARE_METATYPE(Change)
 
+// Pressed on section `pressAt`, released on `releaseAt` (`twice`: then a double click as Qt sends it: double-click,
+// release): the check state `before` and `after`, the toggle signals' arguments, the sorted section.
+struct Click { Qt::MouseButton button; int pressAt, releaseAt; bool twice; QVariant before, after; QList<bool> toggles; int sortSection; };
+Q_DECLARE_METATYPE(Click)
+
 // A changed row of a large table must not cost a whole frame; zoom scales the layout; a cut-off
-// cell can be read.
+// cell can be read; the header's select-all check box in section 0.
 class TableViewTest : public QObject
 {
     Q_OBJECT
@@ -138,6 +145,50 @@ private slots:
         QCOMPARE(QToolTip::isVisible(), !shownTip.isEmpty());
         if (!shownTip.isEmpty())
             QCOMPARE(QToolTip::text(), shownTip);
+    }
+
+    void clickOnSectionZero_data()
+    {
+        QTest::addColumn<Click>("click");
+        const QVariant none, unchecked(int(Qt::Unchecked)), checked(int(Qt::Checked)), partially(int(Qt::PartiallyChecked));
+        QTest::newRow("unchecked") << Click{Qt::LeftButton, 0, 0, false, unchecked, checked, {true}, 2};
+        QTest::newRow("partially") << Click{Qt::LeftButton, 0, 0, false, partially, checked, {true}, 2};
+        QTest::newRow("right button") << Click{Qt::RightButton, 0, 0, false, unchecked, unchecked, {}, 2};
+        QTest::newRow("released elsewhere") << Click{Qt::LeftButton, 0, 2, false, unchecked, unchecked, {}, 2};
+        QTest::newRow("other section sorts") << Click{Qt::LeftButton, 1, 1, false, unchecked, unchecked, {}, 1};
+        QTest::newRow("no check state sorts") << Click{Qt::LeftButton, 0, 0, false, none, none, {}, 0};
+        QTest::newRow("double click toggles twice") << Click{Qt::LeftButton, 0, 0, true, unchecked, unchecked, {true, false}, 2};
+    }
+    void clickOnSectionZero()
+    {
+        QFETCH(Click, click);
+        const auto& [button, pressAt, releaseAt, twice, before, after, toggles, sortSection] = click;
+        auto* header = new MyHeaderViewWithCheckbox(Qt::Horizontal, m_view);
+        header->setSectionsClickable(true);
+        header->setSortIndicatorShown(true);
+        m_view->setHorizontalHeader(header);
+        m_view->setSortingEnabled(true);
+        m_view->sortByColumn(2, Qt::AscendingOrder);
+        const auto centreOf = [header](int section) {
+            return QPoint(header->sectionViewportPosition(section) + header->sectionSize(section) / 2, header->height() / 2);
+        };
+        if (before.isValid())
+            m_model->setHeaderData(0, Qt::Horizontal, before, Qt::CheckStateRole);
+        QSignalSpy toggled(header, &MyHeaderViewWithCheckbox::signalHeaderMouseReleaseCheckStateChanged);
+        QTest::mousePress(header->viewport(), button, Qt::NoModifier, centreOf(pressAt));
+        QCOMPARE(toggled.count(), 0);
+        QTest::mouseRelease(header->viewport(), button, Qt::NoModifier, centreOf(releaseAt));
+        if (twice) {
+            QTest::mouseDClick(header->viewport(), button, Qt::NoModifier, centreOf(pressAt));
+            QCOMPARE(toggled.count(), 1);
+            QTest::mouseRelease(header->viewport(), button, Qt::NoModifier, centreOf(releaseAt));
+        }
+        QList<bool> arguments;
+        for (const QList<QVariant>& signal : toggled)
+            arguments << signal.at(0).toBool();
+        QCOMPARE(arguments, toggles);
+        QCOMPARE(m_model->headerData(0, Qt::Horizontal, Qt::CheckStateRole), after);
+        QCOMPARE(header->sortIndicatorSection(), sortSection);
     }
 };
 
