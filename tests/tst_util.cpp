@@ -27,11 +27,8 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("to GBK, level-2 too") << QString(QByteArray::fromStdString(Util::QStr2str("浦发银行癀")).toHex()) << "c6d6b7a2d2f8d0d0f1a5";
         QTest::newRow("from GBK") << Util::Str2QStr("\xC6\xD6\xB7\xA2\xD2\xF8\xD0\xD0") << "浦发银行";
-        QTest::newRow("key Beijing") << Util::GetSecurityKey("920185", '4') << "920185.BJ";
         QTest::newRow("key, unknown exchange") << Util::GetSecurityKey("123456", '9') << "123456.9";
-        QTest::newRow("stock sell") << Util::ParseDirection(1, '1') << "卖出";
         QTest::newRow("stock has no short sell") << Util::ParseDirection(1, 'j') << "";
-        QTest::newRow("credit short sell") << Util::ParseDirection(2, 'j') << "融券卖出";
     }
     void texts()
     {
@@ -130,9 +127,7 @@ private slots:
         QTest::addColumn<int>("gear");
         QTest::addColumn<int>("priceType");
         QTest::newRow("last") << 0 << 0;
-        QTest::newRow("custom") << 15 << 12;
         QTest::newRow("market") << 21 << 3;
-        QTest::newRow("previous close") << -1 << 13;
         QTest::newRow("past the last type") << -1 << 18;
     }
     void gearMapsOntoPriceType()
