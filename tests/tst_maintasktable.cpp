@@ -166,7 +166,6 @@ private slots:
         QTest::addColumn<QList<int>>("clickedRows");
         QTest::addColumn<int>("headerState");
         QTest::newRow("none") << 3 << QList<int>{0, 0} << int(Qt::Unchecked);
-        QTest::newRow("some") << 3 << QList<int>{1} << int(Qt::PartiallyChecked);
         QTest::newRow("all") << 3 << QList<int>{0, 1, 2} << int(Qt::Checked);
         QTest::newRow("empty table") << 0 << QList<int>{} << int(Qt::Unchecked);
     }
