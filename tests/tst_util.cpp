@@ -41,8 +41,6 @@ private slots:
     {
         QTest::addColumn<double>("price");
         QTest::addColumn<bool>("effective");
-        QTest::newRow("zero") << 0.0 << false;
-        QTest::newRow("NaN") << qQNaN() << false;
         QTest::newRow("ten million") << 1e7 << false;
         QTest::newRow("below a thousandth") << 0.000001 << false;
         QTest::newRow("a thousandth") << 0.001 << true;
