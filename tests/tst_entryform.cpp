@@ -1,16 +1,27 @@
+#include "ISubModuleWid.h"
 #include "MyCompleterEdit.h"
+#include "SchedOrdCodes.h"
+#include "SchedOrdTaskTime.h"
 #include "SchedOrd_SingleOrderInsertWidStpCredit.h"
 #include "SchedOrd_SingleOrderInsertWidStpStock.h"
+#include "SecurityCatalogue.h"
+#include "ScheduledOrderFactory.h"
 #include "ScriptedUserData.h"
+#include "ServiceScheduledOrder.h"
 #include "SimBroker.h"
 #include "SingleOrderEntry.h"
+#include "SubTaskFields.h"
+#include "TaskBuilder.h"
 #include "TestAccounts.h"
 #include "UserDataManager.h"
+#include "Util.h"
 #include "VelmTest.h"
 #include "WindowManager.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,12 +33,14 @@
 #include <memory>
 
 using namespace Velm_Space;
+using namespace VELMSCHEDORDAPI;
 
 namespace {
 
 constexpr int kStockAccount = 601;
 constexpr int kCreditAccount = 602;
 constexpr int kScriptedAccount = 603;
+constexpr int kShortCodeAccount = 604; // knows a code of 4 digits
 
 using Form = std::unique_ptr<SchedOrd_SingleOrderInsertWid>;
 
@@ -55,12 +68,58 @@ struct Inquiry { QString key; bool sell; int kind; bool shortSellOption; char di
 // The scripted account's shareholder string and last price, whether the security is picked, the requests sent.
 struct Request { QString shareholder; double price; bool selected; int requests; };
 
+// The module's now; the time edit holds whole seconds.
+const QDateTime kNow(QDate(2026, 12, 7), QTime(10, 0, 0, 400));
+
+ServiceScheduledOrder* serviceOf(int accountId)
+{
+    return UserDataManager::instance()->getUserData(accountId)->getServiceScheduledOrder();
+}
+
+// Picks the security as the completer would (unless none is given), sets the time and presses insert.
+void insertOrder(ISubModuleWid* window, const QString& key, const QTime& setTime)
+{
+    if (!key.isEmpty())
+        emit window->findChild<MyCompleterEdit*>()->signalTextComplete(key);
+    window->findChild<QTimeEdit*>("timeEdit_singleOI_ScheduledTime")->setTime(setTime);
+    QTest::mouseClick(window->findChild<QPushButton*>("pushButton_singleOI_bottom_Insert"), Qt::LeftButton);
+}
+
+// Created as the host does: embedded first, then initWid(); the form comes from the event loop.
+std::unique_ptr<ISubModuleWid> openWindow(int accountId)
+{
+    std::unique_ptr<ISubModuleWid> window(ScheduledOrderFactory::createScheduledOrderWid(accountId, 0, nullptr));
+    window->show();
+    window->initWid();
+    static_cast<void>(QTest::qWaitFor([&] { return window->findChild<SchedOrd_SingleOrderInsertWid*>(); }, 5000));
+    QCoreApplication::processEvents();   // the first scaling is posted by the build step
+    // The engine at the start of the module's day: nothing entered here is due.
+    if (ServiceScheduledOrder* service = serviceOf(accountId))
+        VelmTest::driveClock(*service, SchedOrdTaskTime::fromClockTime(0, 0, 1));
+    return window;
+}
+
+// `message`: the refusal, with %1 for the set time; empty when accepted.
+struct Insert { int accountId; QString key; QTime setTime; bool allowPast, autoStart; QString message; };
+
+// What a keyboard sends, character by character (QTest::keyClicks cannot type Chinese).
+void typeText(QWidget* widget, const QString& text)
+{
+    for (const QChar ch : text)
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+}
+
+// Typed, then popup `line` moved to (or clicked, for key 0; -1 for none) and `key` pressed; `chosenKey` emitted, if any.
+struct Choice { QString typed; int line; int key; QString chosenKey; };
 } // namespace
 
+Q_DECLARE_METATYPE(Choice)
+Q_DECLARE_METATYPE(Insert)
 Q_DECLARE_METATYPE(Selection)
 Q_DECLARE_METATYPE(Inquiry)
 Q_DECLARE_METATYPE(Request)
 
+// The single-order entry form, its security box, and the window around it that stores the orders it sends.
 class EntryFormTest : public QObject
 {
     Q_OBJECT
@@ -72,7 +131,12 @@ private slots:
         VelmTest::addStockAccount(kStockAccount);
         VelmTest::addCreditAccount(kCreditAccount);
     }
-    void cleanup() { VelmTest::removeAllAccounts(); }
+    void cleanup()
+    {
+        m_edit.reset();
+        VelmTest::removeAllAccounts();
+        SchedOrdTaskTime::setClock({});
+    }
 
     // The host reaches the form's slots by meta-object index: their order is part of the contract.
     void signalAndSlotsInContractOrder()
@@ -316,6 +380,210 @@ private slots:
         emit data->signal_RspInquiryMaxOrderVolumeFinished(QStringLiteral("000001.SZ"), 0, 3, QStringLiteral("委托价格无效"), requestId);
         QCOMPARE((QStringList{display->text(), display->toolTip()}), (QStringList{"委托价格无效", "委托价格无效"}));
     }
+
+    void zoomBeforeTheDeferredStepIsAppliedOnce()
+    {
+        std::unique_ptr<ISubModuleWid> window(ScheduledOrderFactory::createScheduledOrderWid(kStockAccount, 0, nullptr));
+        auto* tabs = window->findChild<QWidget*>("tabWidget_scheduled_setting_execution");
+        const qreal initial = tabs->font().pointSizeF();
+        QVERIFY(initial > 0);
+        window->initWid();
+        window->setScalePercent(120);
+        QVERIFY(!window->findChild<SchedOrd_SingleOrderInsertWid*>());
+        QTRY_COMPARE(tabs->font().pointSizeF(), initial * 1.2);
+        // Every point-sized font is scaled once, however deep it sits.
+        QCOMPARE(window->findChild<QPushButton*>("pushButton_singleOI_bottom_Insert")->font().pointSizeF(), initial * 1.2);
+    }
+
+    void zoomAfterTheDeferredStepIsRelative()
+    {
+        std::unique_ptr<ISubModuleWid> window = openWindow(kStockAccount);
+        QHash<QWidget*, qreal> initial;
+        for (QWidget* widget : window->findChildren<QWidget*>())
+            initial.insert(widget, widget->font().pointSizeF());
+        window->setScalePercent(150);
+        auto* label = window->findChild<QWidget*>("label_singleOI_SecurityID");
+        QCOMPARE(label->font().pointSizeF(), initial.value(label) * 1.5);
+
+        window->setScalePercent(100);
+        for (auto it = initial.cbegin(); it != initial.cend(); ++it) {
+            if (it.value() > 0)
+                QVERIFY2(qFuzzyCompare(it.key()->font().pointSizeF(), it.value()), qPrintable(it.key()->objectName()));
+        }
+    }
+
+    void insertRefusesOrStores_data()
+    {
+        const QString tooEarly = QStringLiteral("设定时间（%1）不能早于当前时间（10:00:00），请重新输入。\n\n注：可在设置中修改对应配置项。");
+        QTest::addColumn<Insert>("row");
+        QTest::newRow("code shorter than 5") << Insert{kShortCodeAccount, "6000.SH", QTime(10, 1, 0), false, false, "证券代码(6000)无效，请检查。\n"};
+        QTest::newRow("the current second") << Insert{kStockAccount, "600000.SH", QTime(10, 0, 0), false, false, tooEarly};
+        QTest::newRow("midnight, past allowed") << Insert{kStockAccount, "600000.SH", QTime(0, 0, 0), true, false, {}};
+        QTest::newRow("next second, auto-start on") << Insert{kStockAccount, "600036.SH", QTime(10, 0, 1), false, true, {}};
+        QTest::newRow("auto-start off") << Insert{kStockAccount, "600036.SH", QTime(23, 59, 59), false, false, {}};
+    }
+    void insertRefusesOrStores()
+    {
+        QFETCH(Insert, row);
+        const auto& [accountId, key, setTime, allowPast, autoStart, message] = row;
+        useFixedClock();
+        auto* scripted = new ScriptedUserData(kShortCodeAccount, 1);
+        SecurityInfo shortCode;
+        shortCode.SecurityID = QStringLiteral("6000");
+        shortCode.ExchangeID = '1';
+        scripted->addSecurity(QStringLiteral("6000.SH"), shortCode);
+        UserDataManager::instance()->addUserData(scripted);
+        gWM->allowPastSetTime = allowPast;
+        gWM->autoStartSingleTask = autoStart;
+        std::unique_ptr<ISubModuleWid> window = openWindow(accountId);
+        insertOrder(window.get(), key, setTime);
+        const std::vector<SchedOrdTaskField> tasks = serviceOf(accountId)->getVecMainTask();
+        QCOMPARE(tasks.size(), size_t(message.isEmpty() ? 1 : 0));
+        if (!message.isEmpty()) {
+            QCOMPARE(VelmTest::popups(window.get()), QStringList{message.arg(setTime.toString("hh:mm:ss"))});
+            return;
+        }
+        QCOMPARE(tasks.front().StartTime, SchedOrdTaskTime::fromLocalDateTime(2026, 12, 7, setTime.hour(), setTime.minute(), setTime.second()));
+        QCOMPARE(tasks.front().MainTaskStatus, autoStart ? MainTaskStatus::Running : MainTaskStatus::NotStarted);
+        QCOMPARE(window->canClose(), !autoStart);
+        QCOMPARE(VelmTest::popups(window.get()), autoStart ? QStringList{"有定时委托任务仍处在运行中，本窗口无法关闭。请先停止所有运行中任务"} : QStringList());
+    }
+
+    // A credit short sell at market, 1.5 % down, custom price, one guard off: unlike a default buy.
+    void insertBuildsTheMainTaskAndItsSubTask()
+    {
+        const QTime setTime(10, 1, 0);
+        useFixedClock();
+        gWM->autoStartSingleTask = false;
+        std::unique_ptr<ISubModuleWid> window = openWindow(kCreditAccount);
+        emit window->findChild<MyCompleterEdit*>()->signalTextComplete(QStringLiteral("300750.SZ"));
+        QTest::mouseClick(window->findChild<QPushButton*>("pushButton_singleOI_dir_sell"), Qt::LeftButton);
+        window->findChild<QComboBox*>("comboBox_singleOI_CreditSellType")->setCurrentIndex(1);
+        auto* gear = window->findChild<QComboBox*>("comboBox_singleOI_SellPriceGear");
+        gear->setCurrentIndex(gear->findData(21));
+        QTest::mouseClick(window->findChild<QPushButton*>("pushButton_singleOI_SellFloat_Unit"), Qt::LeftButton);
+        window->findChild<QDoubleSpinBox*>("doubleSpinBox_singleOI_SellFloat_Percentage")->setValue(1.5);
+        window->findChild<QDoubleSpinBox*>("doubleSpinBox_singleOI_SellCustomPrice")->setValue(250.5);
+        window->findChild<QSpinBox*>("spinBox_singleOI_VolumeOriginal")->setValue(300);
+        window->findChild<QCheckBox*>("checkBox_singleOI_UpperLimit")->setChecked(false);
+        insertOrder(window.get(), QString(), setTime);
+
+        const std::vector<SchedOrdTaskField> tasks = serviceOf(kCreditAccount)->getVecMainTask();
+        QCOMPARE(tasks.size(), size_t(1));
+        const SchedOrdTaskField& task = tasks.front();
+        const qlonglong setTicks = SchedOrdTaskTime::fromLocalDateTime(2026, 12, 7, 10, 1, 0);
+        QCOMPARE(QVariantList({Util::Str2QStr(task.MainTaskName), task.MainTaskStatus, task.TriggerStatus, qlonglong(task.CreateTime),
+                               qlonglong(task.StartTime), qlonglong(task.EndTime), task.IsSameStartTime, task.IsSameEndTime, task.Direction}),
+                 QVariantList({QStringLiteral("300750_宁德时代"), MainTaskStatus::NotStarted, MainTriggerStatus::None,
+                               qlonglong(SchedOrdTaskTime::fromLocalDateTime(2026, 12, 7, 10, 0, 0)), setTicks, setTicks, true, true, Direction::ShortSell}));
+        QCOMPARE(task.VecSubTask.size(), size_t(1));
+
+        // Fields not set here stay at their defaults: no trade, no host order, no error.
+        SchedOrdSubTaskField expected = VelmTest::makeSubTask({"300750.SZ", Direction::ShortSell, setTicks, 300, 3}, task.MainTaskID,
+                                                              task.VecSubTask.front().SubTaskID);
+        expected.PriceFloatType = PriceFloatType::Percent;
+        expected.PriceFloatValue = -1.5;
+        expected.OrderPrice = 250.5;
+        expected.NoSellAtLimitUp = false;
+        QCOMPARE(VelmTest::subTaskDifferences(task.VecSubTask.front(), expected), QStringList());
+    }
+
+    void popupListsBestFirst_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("leadingLines");
+        QTest::addColumn<int>("count");
+        QTest::newRow("code prefix") << "6000" << QStringList{"600000 浦发银行", "600016 民生银行", "600028 中国石化"} << 8;
+        QTest::newRow("initials of a polyphone") << "cjdl" << QStringList{"600900 长江电力"} << 1;
+        QTest::newRow("no match") << "zzzz" << QStringList{} << 0;
+    }
+    void popupListsBestFirst()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, leadingLines);
+        QFETCH(int, count);
+        QVERIFY(showCatalogueEdit());
+        typeText(m_edit.get(), typed);
+        const QAbstractItemView* popup = m_edit->completer()->popup();
+        QCOMPARE(popup->isVisible(), count > 0);
+        QCOMPARE(popup->model()->rowCount(), count);
+        for (int i = 0; i < leadingLines.size(); ++i)
+            QCOMPARE(popup->model()->index(i, 0).data().toString(), leadingLines[i]);
+        QVERIFY(!popup->currentIndex().isValid());
+    }
+
+    void eachChoiceEmitsOnce_data()
+    {
+        QTest::addColumn<Choice>("row");
+        QTest::newRow("exact code") << Choice{"600000", -1, Qt::Key_Return, "600000.SH"};
+        QTest::newRow("exact key, keypad Enter") << Choice{"600000.sh", -1, Qt::Key_Enter, "600000.SH"};
+        QTest::newRow("two names alike") << Choice{"沪深300", -1, Qt::Key_Return, ""};
+        QTest::newRow("code on two exchanges") << Choice{"000001", -1, Qt::Key_Return, ""};
+        QTest::newRow("third line, Enter") << Choice{"6000", 2, Qt::Key_Return, "600028.SH"};
+        QTest::newRow("second line clicked") << Choice{"银行", 1, 0, "600016.SH"};
+    }
+    void eachChoiceEmitsOnce()
+    {
+        QFETCH(Choice, row);
+        const auto& [typed, line, key, chosenKey] = row;
+        QVERIFY(showCatalogueEdit());
+        QSignalSpy chosen(m_edit.get(), &MyCompleterEdit::signalTextComplete);
+        typeText(m_edit.get(), typed);
+        QAbstractItemView* popup = m_edit->completer()->popup();
+        if (key == 0) {
+            QTest::mouseClick(popup->viewport(), Qt::LeftButton, {}, popup->visualRect(popup->model()->index(line, 0)).center());
+        } else {
+            // With a line highlighted the open popup has the keyboard, as when typing.
+            for (int i = 0; i <= line; ++i)
+                QTest::keyClick(popup, Qt::Key_Down);
+            QTest::keyClick(line >= 0 ? static_cast<QWidget*>(popup) : m_edit.get(), Qt::Key(key));
+        }
+        QCOMPARE(chosen.count(), chosenKey.isEmpty() ? 0 : 1);
+        QCOMPARE(chosen.isEmpty() ? QString() : chosen.first().first().toString(), chosenKey);
+        QCOMPARE(m_edit->text(), chosenKey.isEmpty() ? typed : chosenKey.left(6));
+        QCOMPARE(popup->isVisible(), chosenKey.isEmpty());
+    }
+
+    void candidatesRankAndReplace()
+    {
+        QVERIFY(showCatalogueEdit());
+        const QStringList keys{"K0", "K1", "K2", "K3", "K4", "K5", "K6", "K7"};
+        const QStringList codes{"zg01", "111111", "222222", "333333", "zg", "444444", "555555", "666666"};
+        const QStringList names{"其他", "中国平安", "ZG", "zg测试", "某某", "一zg", "中国", "新中国"};
+        m_edit->updateModel(keys, codes, names, QStringLiteral("catalogue"));
+        QVERIFY2(m_edit->candidateCount() > 100, "the same version must not rebuild");
+        m_edit->updateModel(keys, codes, names, QStringLiteral("ranking"));
+        // Exact code, code prefix, exact name, initials prefix (list order), name prefix, name substring.
+        QCOMPARE(m_edit->matchingKeys(QStringLiteral("ZG")), (QStringList{"K4", "K0", "K2", "K1", "K3", "K6", "K5"}));
+        QCOMPARE(m_edit->matchingKeys(QStringLiteral("中国")), (QStringList{"K6", "K1", "K7"}));
+
+        QTest::ignoreMessage(QtWarningMsg, "MyCompleterEdit::updateModel: 2 keys, 1 codes and 3 names differ in number; "
+                                           "no candidates kept");
+        m_edit->updateModel({"A.SH", "B.SH"}, {"1"}, {"甲", "乙", "丙"}, QStringLiteral("ranking"));
+        QCOMPARE(m_edit->candidateCount(), 0);
+        // The refused lists left no version behind.
+        m_edit->updateModel(keys, codes, names, QStringLiteral("ranking"));
+        QCOMPARE(m_edit->candidateCount(), keys.size());
+    }
+
+private:
+    // A shown security box over the catalogue, plus the index that shares 000001 with a Shenzhen share.
+    bool showCatalogueEdit()
+    {
+        QStringList keys{"000001.SH"}, codes{"000001"}, names{"上证指数"};
+        for (const SecurityInfo& info : SecurityCatalogue::instance().all()) {
+            keys.append(Util::GetSecurityKey(info.SecurityID, info.ExchangeID));
+            codes.append(info.SecurityID);
+            names.append(info.SecurityName);
+        }
+        m_edit = std::make_unique<MyCompleterEdit>();
+        m_edit->updateModel(keys, codes, names, QStringLiteral("catalogue"));
+        m_edit->show();
+        return QTest::qWaitForWindowExposed(m_edit.get());
+    }
+    static void useFixedClock() { SchedOrdTaskTime::setClock([] { return kNow; }); }
+
+    std::unique_ptr<MyCompleterEdit> m_edit;
 };
 
 QTEST_MAIN(EntryFormTest)

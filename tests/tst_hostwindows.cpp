@@ -1,7 +1,11 @@
 #include "BrokerTableWid.h"
+#include "MyTableViewSO.h"
 #include "OperationLogWid.h"
 #include "SchedOrdCodes.h"
 #include "SchedOrdTaskTime.h"
+#include "SchedOrd_TableMainTaskWid.h"
+#include "SchedOrd_TableSubTaskWid.h"
+#include "SchedOrd_TaskMonitorWid.h"
 #include "ServiceScheduledOrder.h"
 #include "SimBroker.h"
 #include "TaskBuilder.h"
@@ -13,11 +17,14 @@
 
 #include <QPointer>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QtTest>
 
+#include <memory>
 #include <thread>
 
 using namespace VELMSCHEDORDAPI;
+using namespace Velm_Space;
 
 namespace {
 
@@ -49,13 +56,26 @@ QStringList rowTexts(const QAbstractItemModel* model, int row)
     return texts;
 }
 
+// Every cell's text and sort value, row by row.
+QStringList cellValues(const QAbstractItemModel* table)
+{
+    QStringList values;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        for (int column = 0; column < table->columnCount(); ++column) {
+            const QModelIndex cell = table->index(row, column);
+            values << cell.data().toString() << cell.data(Qt::UserRole).toString();
+        }
+    }
+    return values;
+}
+
 // A broker window: its column titles, `align` R or L per column, the rows it lists.
 struct Listing { Factory create; int accountId; QStringList titles; QString align; QList<QStringList> rows; };
 
 } // namespace
 Q_DECLARE_METATYPE(Listing)
 
-// The host windows the task monitor embeds: the operation log and the broker's tables.
+// The task-execution page and the host windows it embeds: the operation log and the broker's tables.
 class HostWindowsTest : public QObject
 {
     Q_OBJECT
@@ -75,9 +95,7 @@ private slots:
     // one opened later while a line is still on its way, with another logged before its restore.
     void logLinesAreShownOnceInOrder()
     {
-        m_data->initScheduledOrderApi();
-        ServiceScheduledOrder* service = m_data->getServiceScheduledOrder();
-        const auto clock = VelmTest::driveClock(*service, kT0);
+        ServiceScheduledOrder* service = startService();
         QWidget parent;
         OperationLogWid early(kAccount, Subwin_ScheduledOrder, &parent);
         OperationLogWid unknown(kUnknownAccount, Subwin_ScheduledOrder, &parent);
@@ -185,6 +203,72 @@ private slots:
             QCOMPARE(changed.at(row).at(0).toModelIndex().row(), row);
         QCOMPARE(window->model()->index(2, 7).data().toString(), QStringLiteral("部分成交"));
         QCOMPARE(inserted.count(), 0);
+    }
+
+    // Each tab the trader picks holds its table or host window.
+    void tabsHoldTheirWindows()
+    {
+        auto monitor = openMonitor();
+        auto* tabs = monitor->findChild<QTabWidget*>(QStringLiteral("tabWidget_somonitor_tables"));
+        QCOMPARE(tabs->currentIndex(), 0);
+        QStringList titles;
+        for (int i = 0; i < tabs->count(); ++i)
+            titles.append(tabs->tabText(i));
+        QCOMPARE(titles, (QStringList{"子任务明细", "任务委托", "任务成交", "持仓明细", "提示信息"}));
+        const auto holders = [tabs, &titles](const QString& title) { return tabs->widget(titles.indexOf(title)); };
+        QVERIFY(holders("子任务明细")->isAncestorOf(monitor->findChild<SchedOrd_TableSubTaskWid*>()));
+        QVERIFY(holders("提示信息")->isAncestorOf(monitor->findChild<OperationLogWid*>()));
+        const QList<BrokerTableWid*> hostWindows = monitor->findChildren<BrokerTableWid*>();
+        QCOMPARE(hostWindows.size(), 3);
+        const QMap<BrokerTableWid::Kind, QString> tabOf{
+            {BrokerTableWid::Orders, "任务委托"}, {BrokerTableWid::Trades, "任务成交"}, {BrokerTableWid::Positions, "持仓明细"}};
+        for (BrokerTableWid* window : hostWindows)
+            QVERIFY(holders(tabOf.value(window->kind()))->isAncestorOf(window));
+        QVERIFY(!tabs->isAncestorOf(monitor->findChild<SchedOrd_TableMainTaskWid*>()));
+    }
+
+    void tablesReadableWhileTheyGo()
+    {
+        ServiceScheduledOrder* service = startService();
+        const int64_t start = kT0 + 60 * SchedOrdTaskTime::TicksPerSecond;
+        VelmTest::addMainTask(*service, QStringLiteral("甲"), QStringLiteral("600000.SH"), 3, start);
+        VelmTest::addMainTask(*service, QStringLiteral("乙"), QStringLiteral("000001.SZ"), 2, start);
+        service->waitForEngineIdle();
+        auto monitor = openMonitor();
+        QVERIFY(QTest::qWaitForWindowExposed(monitor.get()));
+        QCoreApplication::processEvents();
+
+        // A view's last look at its rows (a repaint, an accessibility client) may come while it goes:
+        // the column definitions and task records behind them must still be there.
+        QList<bool> intactWhenViewWent;
+        for (MyTableViewSO* view : monitor->findChildren<MyTableViewSO*>()) {
+            const QAbstractItemModel* table = view->model();
+            const QStringList shown = cellValues(table);
+            QVERIFY(shown.size() > 30);
+            // A change in place comes just before: no cached cell answers for the records.
+            QAbstractItemModel* rows = qobject_cast<const QAbstractProxyModel*>(table)->sourceModel();
+            emit rows->dataChanged(rows->index(0, 0), rows->index(rows->rowCount() - 1, rows->columnCount() - 1));
+            connect(view, &QObject::destroyed, this,
+                    [table, shown, &intactWhenViewWent] { intactWhenViewWent << (cellValues(table) == shown); });
+        }
+        monitor.reset();
+        QCOMPARE(intactWhenViewWent, (QList<bool>{true, true}));
+    }
+
+private:
+    ServiceScheduledOrder* startService() // on a hand-driven clock at kT0
+    {
+        m_data->initScheduledOrderApi();
+        VelmTest::driveClock(*m_data->getServiceScheduledOrder(), kT0);
+        return m_data->getServiceScheduledOrder();
+    }
+    std::unique_ptr<SchedOrd_TaskMonitorWid> openMonitor()
+    {
+        m_data->initScheduledOrderApi();
+        auto monitor = std::make_unique<SchedOrd_TaskMonitorWid>(kAccount, m_data->getServiceScheduledOrder(), nullptr);
+        monitor->resize(913, 546);
+        monitor->show();
+        return monitor;
     }
 };
 

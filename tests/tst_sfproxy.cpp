@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <random>
 
@@ -16,7 +17,7 @@ const QStringList kCodes{"600000", "600036", "601318", "000001", "300750", "6889
 
 struct Record { int id; QString code; QVariant value; };
 
-// Columns 2 证券代码 (the filtered code) and 3 值 (any value); the key is the id.
+// Columns 2 证券代码 (the filtered code) and 3 值 (any value); the key is the id. Counts the cell computations per record.
 class RecordHeader final : public TableHeader
 {
 public:
@@ -26,12 +27,17 @@ public:
         addColumn(3, QStringLiteral("值"), 75, Qt::AlignRight, true);
     }
     static const Record& rec(const std::any& r) { return *std::any_cast<Record*>(r); }
-    QVariant getColumnValueUserRole(int id, std::any r, UserData*) override { return id == 2 ? rec(r).code : rec(r).value; }
+    QVariant getColumnValueUserRole(int id, std::any r, UserData*) override
+    {
+        ++calls[rec(r).id];
+        return id == 2 ? rec(r).code : rec(r).value;
+    }
     QString getColumnValue(int id, std::any r, UserData*) override { return getColumnValueUserRole(id, r, nullptr).toString(); }
     QVariant getRowValue(int role, std::any r) override
     {
         return role == Qt::DisplayRole || role == Qt::UserRole ? QVariant(rec(r).id) : QVariant();
     }
+    QHash<int, int> calls;
 };
 
 // Finds the code column as the sub-task proxy does; lessThan made callable.
@@ -83,6 +89,10 @@ enum ValueKind { RepeatedInts, DoublesWithNaN, MixedCaseTexts, Dates, MixedTypes
 // signals' role (-1: all roles); `resorts`: the re-sorts that follow.
 struct Burst { int kind, column, order, step, role, resorts; };
 Q_DECLARE_METATYPE(Burst)
+// `value` set for `role` at (row, column): row -1 is the horizontal header (section = column), -2 the vertical one.
+// `stored`: the state read back, -1 when refused; `events`: the model's signals.
+struct CheckSet { int row, column, role; QVariant value; int stored; QStringList events; };
+Q_DECLARE_METATYPE(CheckSet)
 // Rows of `added` values (codes 600519, 000002 (filtered), 601988, 688111) inserted into a table sorted in `order`.
 struct Insertion { Qt::SortOrder order; QVariantList added; QVector<int> shown; int resorts; };
 Q_DECLARE_METATYPE(Insertion)
@@ -97,10 +107,11 @@ QVariant randomValue(ValueKind kind, std::mt19937& random)
     return values[kind == MixedTypes ? int(random() % 7) : int(kind)];
 }
 
+// The host's table model (cached cells, check states) and the sort and filter proxy over it.
 class SFProxyTest : public QObject
 {
     Q_OBJECT
-    RecordHeader header;
+    std::unique_ptr<RecordHeader> header;
     std::deque<Record> records; // stable addresses for the rows
     std::unique_ptr<MyStandardTableModel> model;
     std::unique_ptr<TestProxy> proxy;
@@ -122,23 +133,94 @@ class SFProxyTest : public QObject
             values << proxy->index(row, kValue).data(Qt::UserRole).toInt();
         return values;
     }
+    void readEveryCell()
+    {
+        for (int row = 0; row < model->rowCount(); ++row)
+            for (int column = 0; column < model->columnCount(); ++column)
+                model->index(row, column).data(), model->index(row, column).data(Qt::UserRole);
+    }
+    QStringList modelSignals(const std::function<void()>& action) // in order, while `action` runs
+    {
+        QStringList events;
+        using M = QAbstractItemModel;
+        QObject log;
+        connect(model.get(), &M::headerDataChanged, &log, [&](Qt::Orientation, int a, int b) { events << QStringLiteral("header %1-%2").arg(a).arg(b); });
+        connect(model.get(), &M::dataChanged, &log, [&](const QModelIndex& a, const QModelIndex& b, const QVector<int>& r) {
+            events << QStringLiteral("data %1,%2-%3,%4 role %5").arg(a.row()).arg(a.column()).arg(b.row()).arg(b.column()).arg(r.value(0, -1));
+        });
+        action();
+        return events;
+    }
 
 private slots:
     void initTestCase() { VelmTest::installStrictMessageHandler(); }
     void init()
     {
         model = std::make_unique<MyStandardTableModel>(QStringLiteral("THTestProxy"), 0, nullptr);
+        header = std::make_unique<RecordHeader>();
         records.clear();
         proxy = std::make_unique<TestProxy>();
+        new QAbstractItemModelTester(model.get(), QAbstractItemModelTester::FailureReportingMode::Fatal, model.get());
         new QAbstractItemModelTester(proxy.get(), QAbstractItemModelTester::FailureReportingMode::Fatal, proxy.get());
         model->setColumnOffset(1);
-        QList<ColProperty*> columns = header.getShowColumns();
-        model->setHeader(&header, columns);
+        QList<ColProperty*> columns = header->getShowColumns();
+        model->setHeader(header.get(), columns);
         proxy->setColumnOffset(1);
         proxy->setListColProperty(columns);
         proxy->setSourceModel(model.get());
         proxy->setSortRole(Qt::UserRole);
         connect(proxy.get(), &QAbstractItemModel::layoutChanged, this, [this] { ++layouts; });
+    }
+    void cleanup() { proxy.reset(); model.reset(); header.reset(); } // the proxy and model point into the header
+
+    // Cells stay cached until dataChanged names their row; only that row is recomputed (to empty once the header is gone).
+    void recordChangedInPlace()
+    {
+        load({1100, 1200, 1300});
+        readEveryCell();
+        for (int row = 0; row < 3; ++row)
+            record(row).value = record(row).value.toInt() + 1;
+        header->calls.clear();
+        emit model->dataChanged(model->index(0, 0), model->index(2, kKey), {Qt::CheckStateRole});
+        QCOMPARE(model->index(1, kValue).data().toString(), QStringLiteral("1200"));
+        emit model->dataChanged(model->index(1, 0), model->index(1, kKey), {Qt::DisplayRole});
+        readEveryCell();
+        readEveryCell();
+        QCOMPARE(model->index(1, kValue).data().toString(), QStringLiteral("1201"));
+        QCOMPARE(header->calls, (QHash<int, int>{{2, 4}})); // rows 1 and 3 keep their old cells
+
+        proxy.reset();
+        header.reset();
+        emit model->dataChanged(model->index(0, 0), model->index(0, kKey));
+        QCOMPARE(model->index(0, kCode).data(), QVariant(QString()));
+    }
+
+    void setCheckState_data()
+    {
+        QTest::addColumn<CheckSet>("c");
+        const int cs = Qt::CheckStateRole;
+        const QStringList cell{QStringLiteral("data 2,0-2,0 role 10")}, head{QStringLiteral("header 0-0")}, none;
+        QTest::newRow("checked") << CheckSet{2, 0, cs, 2, 2, cell};
+        QTest::newRow("unchanged") << CheckSet{2, 0, cs, 0, 0, none};
+        QTest::newRow("too large") << CheckSet{2, 0, cs, 3, -1, none};
+        QTest::newRow("listed column") << CheckSet{2, kCode, cs, 2, -1, none};
+        QTest::newRow("header partially") << CheckSet{-1, 0, cs, 1, 1, head};
+        QTest::newRow("vertical header") << CheckSet{-2, 0, cs, 2, -1, none};
+    }
+    void setCheckState()
+    {
+        QFETCH(CheckSet, c);
+        load({1, 2, 3});
+        const auto set = [&] {
+            return c.row >= 0 ? model->setData(model->index(c.row, c.column), c.value, c.role)
+                              : model->setHeaderData(c.column, c.row == -1 ? Qt::Horizontal : Qt::Vertical, c.value, c.role);
+        };
+        bool stored = false;
+        const QStringList events = modelSignals([&] { stored = set(); set(); }); // the same again changes nothing
+        QCOMPARE(stored, c.stored >= 0);
+        const QVariant state = c.row < 0 ? model->headerData(0, Qt::Horizontal, Qt::CheckStateRole) : model->index(2, 0).data(Qt::CheckStateRole);
+        QCOMPARE(state.toInt(), qMax(c.stored, 0));
+        QCOMPARE(events, c.events);
     }
 
     void lessThanMatchesStock_data()
