@@ -11,7 +11,7 @@
 #include <quickfix/Session.h>
 #include <quickfix/SessionSettings.h>
 #include <quickfix/ThreadedSocketAcceptor.h>
-#include <quickfix/ThreadedSocketInitiator.h>
+#include <quickfix/SocketInitiator.h>
 #include <quickfix/fix44/ExecutionReport.h>
 #include <quickfix/fix44/NewOrderSingle.h>
 
@@ -192,7 +192,7 @@ struct Ends {
     FIX::FileStoreFactory clientStore;
     FIX::FileLogFactory clientLog;
     FIX::ThreadedSocketAcceptor acceptor;
-    FIX::ThreadedSocketInitiator initiator;
+    FIX::SocketInitiator initiator;
 };
 
 } // namespace

@@ -6,8 +6,8 @@
 
 #include <vector>
 
-// The least a FIX 4.4 order round trip costs with QuickFIX on this machine: its own threaded
-// initiator and acceptor on loopback, with the file store and file log the order route uses,
+// The least a FIX 4.4 order round trip costs with QuickFIX on this machine: the socket
+// initiator the route uses and QuickFIX's threaded acceptor on loopback, with the file store and file log the order route uses,
 // and nothing else. The acceptor answers every NewOrderSingle with one filled ExecutionReport,
 // or, when asked to, with a New one first, as the simulated exchange does.
 class BareFixExchange final
