@@ -12,8 +12,8 @@
 // The order route over a FIX 4.4 session: QuickFIX's socket initiator on a thread of its own,
 // which queues what is sent and writes it when the socket can take it (a counterparty that
 // stops reading never blocks a sender), its file store and file log in the session's data
-// folder, so sequence numbers survive a restart. Reports reach the handler on QuickFIX's thread. Logon, logout and rejects go to the strategy log, never an
-// account or a whole message.
+// folder, so sequence numbers survive a restart. Reports reach the handler on QuickFIX's
+// thread. Logon, logout and rejects go to the strategy log, never an account or a whole message.
 class VELM_BASE_EXPORT FixBrokerRoute final : public QObject, public BrokerRoute
 {
     Q_OBJECT

@@ -44,11 +44,10 @@ SchedOrdEngine::OperationLock::OperationLock(Sync& sync, Access access)
     if (reads)
         ++m_sync.waitingReads;
     std::unique_lock<std::mutex> lock(m_sync.mutex);
-    // A change in the middle of a slice would pull sub-tasks from under the orders in hand.
-    if (!reads)
-        m_sync.sliceDone.wait(lock, [this] { return !m_sync.sliceInFlight; });
     if (reads)
         --m_sync.waitingReads;
+    else    // a change in the middle of a slice would pull sub-tasks from under the orders in hand
+        m_sync.sliceDone.wait(lock, [this] { return !m_sync.sliceInFlight; });
     --m_sync.waitingOperations;
     lock.release();
 }
