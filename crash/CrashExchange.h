@@ -8,9 +8,11 @@
 #include <QString>
 
 // The exchange of a crash run over FIX: velm_fixsim on 127.0.0.1, on a free port, with a folder of
-// its own, running across the child's kills. What it received is read from its own FIX message
-// log, which records every message as it arrives: a NewOrderSingle counts even when the exchange
-// refuses it (a duplicate ClOrdID is refused before it reaches the book).
+// its own, running across the child's kills. An order counts as received once the exchange handled
+// it, as the file it appends each handled ClOrdID to shows. Its FIX message log would not do: it
+// also holds orders that arrived ahead of a sequence gap, which the session drops when the client
+// fills the gap instead of resending them. A refused order counts too (a second one with a used
+// ClOrdID is refused, and so shows up twice).
 class CrashExchange final
 {
 public:
@@ -20,26 +22,22 @@ public:
     // does not come up.
     bool start(const QString& folder, const QString& errorLogPath, QString* whyNot);
     int port() const { return m_port; }
-    // The ClOrdIDs of the NewOrderSingles from the client logged since the last call.
+    // The ClOrdIDs of the orders the exchange handled since the last call.
     QByteArrayList newOrders();
-    // Waits until nothing new was logged for `quietMs`, `capMs` at most; the orders meanwhile.
+    // Waits until no order was handled for `quietMs`, `capMs` at most; the orders meanwhile.
     QByteArrayList settle(int quietMs, int capMs);
     // Kills and reaps it.
     void stop();
 
-    // The ClOrdID of one line of a QuickFIX message log when it holds a NewOrderSingle sent by
-    // `clientCompId`; empty otherwise.
-    static QByteArray newOrderRef(const QByteArray& logLine, const QByteArray& clientCompId);
-
 private:
-    bool openLog();
+    bool openOrders();
 
     const QString m_program;
     const QByteArray m_clientCompId;
     CrashChildProcess m_process;
     QString m_folder;
-    QFile m_log;
-    qint64 m_logOffset = 0;
+    QFile m_orders;
+    qint64 m_ordersOffset = 0;
     QByteArray m_partial;
     int m_port = 0;
 };

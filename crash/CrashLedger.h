@@ -125,6 +125,7 @@ private:
     QHash<QByteArray, int> m_logLines;
     QSet<QByteArray> m_missed;
     QSet<QByteArray> m_unknown;
+    QSet<QByteArray> m_sentThisRun;
     std::map<int, StoredTask> m_stored;
     int m_drawnMain = 0;
     int m_drawnSub = 0;

@@ -107,7 +107,11 @@ int main(int argc, char* argv[])
     const QCommandLineOption fundsOption(QStringLiteral("funds"),
                                          QStringLiteral("Available funds in yuan, instead of the demo account's (long runs that buy without end)."),
                                          QStringLiteral("yuan"));
-    parser.addOptions({portOption, listenOption, senderOption, targetOption, dataOption, heartbeatOption, creditOption, fundsOption});
+    const QCommandLineOption ordersOption(QStringLiteral("orders-file"),
+                                          QStringLiteral("Append the ClOrdID of each order handled (booked or refused) to this file, one a line."),
+                                          QStringLiteral("path"));
+    parser.addOptions({portOption, listenOption, senderOption, targetOption, dataOption, heartbeatOption, creditOption, fundsOption,
+                       ordersOption});
     parser.process(app);
 
     FixSessionSettings settings;
@@ -136,6 +140,16 @@ int main(int argc, char* argv[])
         broker.setAvailableFunds(funds);
     }
     FixSimExchange exchange(settings, broker, market, SecurityCatalogue::instance());
+    // Unbuffered: a reader sees each order as soon as it was handled, whatever happens after.
+    QFile ordersFile(parser.value(ordersOption));
+    if (parser.isSet(ordersOption)) {
+        if (!ordersFile.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+            printLine(QStringLiteral("--orders-file: cannot open %1: %2").arg(ordersFile.fileName(), ordersFile.errorString()), stderr);
+            return 2;
+        }
+        QObject::connect(&exchange, &FixSimExchange::signalOrderTaken, &app,
+                         [&ordersFile](const QString& ref) { ordersFile.write(ref.toUtf8() + '\n'); });
+    }
     QString whyNot;
     if (!exchange.start(&whyNot)) {
         printLine(whyNot, stderr);

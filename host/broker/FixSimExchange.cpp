@@ -353,17 +353,20 @@ public:
             throw FIX::UnsupportedMessageType();
         message.getField(FIX::FIELD::ClOrdID);
         Book* book = &m_book;
+        FixSimExchange* owner = &m_owner;
         const uint64_t epoch = book->sessionEpoch();
-        QMetaObject::invokeMethod(&m_owner, [book, message, id, newOrder, epoch] {
+        QMetaObject::invokeMethod(owner, [owner, book, message, id, newOrder, epoch] {
+            const QString ref = QString::fromStdString(fieldOf(message, FIX::FIELD::ClOrdID));
             if (book->sessionEpoch() != epoch) {
-                log(QStringLiteral("模拟交易所已停止，未处理的消息已丢弃：%1")
-                        .arg(QString::fromStdString(fieldOf(message, FIX::FIELD::ClOrdID))));
+                log(QStringLiteral("模拟交易所已停止，未处理的消息已丢弃：%1").arg(ref));
                 return;
             }
-            if (newOrder)
-                book->newOrder(message, id);
-            else
+            if (!newOrder) {
                 book->statusRequest(message, id);
+                return;
+            }
+            book->newOrder(message, id);
+            emit owner->signalOrderTaken(ref);
         }, Qt::QueuedConnection);
     }
 

@@ -38,6 +38,9 @@ public:
     bool hasClient() const;
 
 signals:
+    // Each NewOrderSingle the exchange handled, booked or refused; a session that queued one and
+    // then saw its sequence number gap-filled never hands it on, and it is not told here.
+    void signalOrderTaken(const QString& clientOrderRef);
     void signalClientLoggedOn();
     void signalClientLoggedOut();
 
