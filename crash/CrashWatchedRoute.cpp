@@ -59,13 +59,13 @@ void CrashWatchedRoute::setReportHandler(ReportHandler handler)
     });
 }
 
-void CrashWatchedRoute::setConnectedHandler(ConnectedHandler handler)
+void CrashWatchedRoute::setReconcileHandler(ReconcileHandler handler)
 {
     if (!handler) {
-        m_route.setConnectedHandler(nullptr);
+        m_route.setReconcileHandler(nullptr);
         return;
     }
-    m_route.setConnectedHandler([this, handler = std::move(handler)] {
+    m_route.setReconcileHandler([this, handler = std::move(handler)] {
         handler();
         ++m_logons;
     });

@@ -114,7 +114,7 @@ public:
     }
     bool requestStatus(const std::string&) override { return true; }
     void setReportHandler(ReportHandler) override {}
-    void setConnectedHandler(ConnectedHandler) override {}
+    void setReconcileHandler(ReconcileHandler) override {}
     QSemaphore firstSent;
 };
 

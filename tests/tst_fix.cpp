@@ -17,12 +17,14 @@
 #include <atomic>
 #include <thread>
 
+#include <quickfix/Parser.h>
 #include <quickfix/Session.h>
 #include <quickfix/fix44/Logon.h>
 #include <quickfix/fix44/ExecutionReport.h>
 #include <quickfix/fix44/NewOrderSingle.h>
 #include <quickfix/fix44/OrderCancelRequest.h>
 #include <quickfix/fix44/OrderStatusRequest.h>
+#include <quickfix/fix44/ResendRequest.h>
 
 Q_DECLARE_METATYPE(BrokerOrderRequest)
 
@@ -46,6 +48,17 @@ QByteArray logonReply()
     logon.getHeader().setField(FIX::MsgSeqNum(1));
     logon.getHeader().setField(FIX::SendingTime(FIX::UtcTimeStamp()));
     return QByteArray::fromStdString(logon.toString());
+}
+
+// The exchange's message `seq`: asks for the client's messages from `from` on again.
+QByteArray resendRequest(int seq, int from)
+{
+    FIX44::ResendRequest request(FIX::BeginSeqNo(from), FIX::EndSeqNo(0));
+    request.getHeader().setField(FIX::SenderCompID(VelmTest::FixExchangeId));
+    request.getHeader().setField(FIX::TargetCompID(VelmTest::FixClientId));
+    request.getHeader().setField(FIX::MsgSeqNum(seq));
+    request.getHeader().setField(FIX::SendingTime(FIX::UtcTimeStamp()));
+    return QByteArray::fromStdString(request.toString());
 }
 
 // The values of `tags` in `message`, empty where a tag is absent.
@@ -362,6 +375,55 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(sent.load(), orders, 30000);
         route.stop();       // frees a sender blocked on the socket, had it been
         sender.join();
+    }
+
+    // Given a counterparty that asks again for an order it was sent (a gap before it, as when
+    // both ends find one at logon): the route fills the gap rather than send the order late, and
+    // asks the engine to reconcile, so the order fails as unknown now and not at the next logon.
+    void anOrderAskedForAgainIsGapFilledAndReconciled()
+    {
+        QTcpServer counterparty;
+        QVERIFY(counterparty.listen(QHostAddress::LocalHost, 0));
+        QStringList received;       // "<35> <34> <43> <36> <123>" of each message but heartbeats
+        FIX::Parser parser;
+        QPointer<QTcpSocket> connection;
+        connect(&counterparty, &QTcpServer::newConnection, &counterparty, [&counterparty, &parser, &received, &connection] {
+            QTcpSocket* socket = counterparty.nextPendingConnection();
+            connection = socket;
+            connect(socket, &QTcpSocket::readyRead, socket, [socket, &parser, &received] {
+                const QByteArray data = socket->readAll();
+                parser.addToStream(data.constData(), size_t(data.size()));
+                std::string text;
+                while (parser.readFixMessage(text)) {
+                    const FIX::Message message(text, false);
+                    const QStringList header = fields(message.getHeader(), {FIX::FIELD::MsgType, FIX::FIELD::MsgSeqNum, FIX::FIELD::PossDupFlag});
+                    if (header.front() == QLatin1String("0"))
+                        continue;
+                    received << (header + fields(message, {FIX::FIELD::NewSeqNo, FIX::FIELD::GapFillFlag})).join(' ').trimmed();
+                    if (header.front() == QLatin1String("A"))
+                        socket->write(logonReply());
+                    else if (header.front() == QLatin1String("D"))
+                        socket->write(resendRequest(2, header.at(1).toInt()));
+                }
+            });
+        });
+        QTemporaryDir folder;
+        FixBrokerRoute route(VelmTest::loopbackSession(QString::fromLatin1(VelmTest::FixClientId),
+                                                       QString::fromLatin1(VelmTest::FixExchangeId),
+                                                       counterparty.serverPort(), folder.path()));
+        std::atomic<int> reconciles{0};
+        route.setReconcileHandler([&reconciles] { ++reconciles; });
+        QString whyNot;
+        QVERIFY2(route.start(&whyNot), qPrintable(whyNot));
+        QTRY_VERIFY_WITH_TIMEOUT(route.isConnected(), kWaitMs);
+        QCOMPARE(reconciles.load(), 1);
+
+        QVERIFY(route.sendOrder(brokerOrder("10001-1-1", '0', 10.01, 100), &whyNot));
+        QTRY_COMPARE_WITH_TIMEOUT(received, (QStringList{"A 1", "D 2", "4 2 Y 3 Y"}), kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(reconciles.load(), 2, kWaitMs);
+        // Dropped here, as the route's stop would wait for an answer to its logout.
+        connection->abort();
+        QTRY_VERIFY_WITH_TIMEOUT(!route.isConnected(), kWaitMs);
     }
 
     void garbledAndUnexpectedMessages()

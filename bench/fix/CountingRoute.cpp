@@ -45,9 +45,9 @@ void CountingRoute::setReportHandler(ReportHandler handler)
     });
 }
 
-void CountingRoute::setConnectedHandler(ConnectedHandler handler)
+void CountingRoute::setReconcileHandler(ReconcileHandler handler)
 {
-    m_route.setConnectedHandler(std::move(handler));
+    m_route.setReconcileHandler(std::move(handler));
 }
 
 bool CountingRoute::answersAtOnce() const

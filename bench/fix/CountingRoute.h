@@ -22,7 +22,7 @@ public:
     bool sendOrder(const BrokerOrderRequest& request, QString* whyNot) override;
     bool requestStatus(const std::string& clientOrderRef) override;
     void setReportHandler(ReportHandler handler) override;
-    void setConnectedHandler(ConnectedHandler handler) override;
+    void setReconcileHandler(ReconcileHandler handler) override;
     bool answersAtOnce() const override;
     void quoteMoved(const QString& securityKey, int64_t now) override;
 

@@ -43,10 +43,11 @@ public:
     virtual bool sendOrder(const BrokerOrderRequest& request, QString* whyNot) = 0;
     virtual bool requestStatus(const std::string& clientOrderRef) = 0;
     virtual void setReportHandler(ReportHandler handler) = 0;
-    // Called on the route's thread each time its session comes up: orders whose reports may have
-    // been lost while it was down are asked about then.
-    using ConnectedHandler = std::function<void()>;
-    virtual void setConnectedHandler(ConnectedHandler handler) = 0;
+    // Called on the route's thread when orders may not be where the engine believes: each time its
+    // session comes up (reports may have been lost while it was down), and when it kept back an
+    // order the counterparty asked to have again. The engine then asks about its open orders.
+    using ReconcileHandler = std::function<void()>;
+    virtual void setReconcileHandler(ReconcileHandler handler) = 0;
 
     // True when every report of an order arrives within the call that caused it (sendOrder,
     // requestStatus, quoteMoved): such a route is asked about interrupted orders at once.

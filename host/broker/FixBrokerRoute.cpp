@@ -102,7 +102,7 @@ public:
         m_loggedOn = true;
         m_logonFailing = false;
         logRoute(QStringLiteral("FIX路由已登录：%1").arg(m_owner.name()));
-        m_owner.announceConnected();
+        m_owner.askForReconcile();
         emit m_owner.signalLoggedOn();
     }
 
@@ -120,14 +120,20 @@ public:
 
     void toAdmin(FIX::Message&, const FIX::SessionID&) override {}
 
-    // An order leaves now or never: a resend of one that the counterparty asks for after a
-    // reconnect becomes a gap fill instead of a late duplicate order. A status request may go
+    // An order leaves now or never: a resend of one that the counterparty asks for (after a
+    // reconnect, or when both ends found a gap at logon) becomes a gap fill instead of a late
+    // duplicate order. The counterparty has not taken it, so the engine asks about its open
+    // orders: this one fails as unknown now, not at the next logon. A status request may go
     // again: its answer is the same, and the requests sent right after logon are often inside
     // the range the counterparty asks to be resent.
     void toApp(FIX::Message& message, const FIX::SessionID&) throw(FIX::DoNotSend) override
     {
-        if (!m_loggedOn || (isPossibleDuplicate(message) && isNewOrder(message)))
+        if (!m_loggedOn)
             throw FIX::DoNotSend();
+        if (isPossibleDuplicate(message) && isNewOrder(message)) {
+            m_owner.askForReconcile();
+            throw FIX::DoNotSend();
+        }
     }
 
     void fromAdmin(const FIX::Message& message, const FIX::SessionID&)
@@ -277,18 +283,18 @@ void FixBrokerRoute::deliver(const BrokerExecutionReport& report)
         handler(report);
 }
 
-void FixBrokerRoute::setConnectedHandler(ConnectedHandler handler)
+void FixBrokerRoute::setReconcileHandler(ReconcileHandler handler)
 {
     std::lock_guard<std::mutex> guard(m_handlerMutex);
-    m_connectedHandler = std::move(handler);
+    m_reconcileHandler = std::move(handler);
 }
 
-void FixBrokerRoute::announceConnected()
+void FixBrokerRoute::askForReconcile()
 {
-    ConnectedHandler handler;
+    ReconcileHandler handler;
     {
         std::lock_guard<std::mutex> guard(m_handlerMutex);
-        handler = m_connectedHandler;
+        handler = m_reconcileHandler;
     }
     if (handler)
         handler();

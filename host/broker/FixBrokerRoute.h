@@ -31,7 +31,7 @@ public:
     bool sendOrder(const BrokerOrderRequest& request, QString* whyNot) override;
     bool requestStatus(const std::string& clientOrderRef) override;
     void setReportHandler(ReportHandler handler) override;
-    void setConnectedHandler(ConnectedHandler handler) override;
+    void setReconcileHandler(ReconcileHandler handler) override;
 
 signals:
     // Emitted on QuickFIX's thread: connect them queued.
@@ -43,11 +43,11 @@ signals:
 private:
     class Session;
     void deliver(const BrokerExecutionReport& report);
-    void announceConnected();
+    void askForReconcile();
 
     const FixSessionSettings m_settings;
     std::unique_ptr<Session> m_session;
     mutable std::mutex m_handlerMutex;
     ReportHandler m_handler;
-    ConnectedHandler m_connectedHandler;
+    ReconcileHandler m_reconcileHandler;
 };

@@ -21,7 +21,7 @@ public:
     bool sendOrder(const BrokerOrderRequest& request, QString* whyNot) override;
     bool requestStatus(const std::string& clientOrderRef) override;
     void setReportHandler(ReportHandler handler) override { m_handler = std::move(handler); }
-    void setConnectedHandler(ConnectedHandler handler) override { Q_UNUSED(handler) }
+    void setReconcileHandler(ReconcileHandler handler) override { Q_UNUSED(handler) }
     bool answersAtOnce() const override { return true; }
     void quoteMoved(const QString& securityKey, int64_t now) override;
 

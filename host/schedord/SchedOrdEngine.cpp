@@ -93,7 +93,7 @@ void SchedOrdEngine::setRoute(BrokerRoute* route)
 {
     OperationLock lock(*m_sync);
     m_route->setReportHandler(nullptr);
-    m_route->setConnectedHandler(nullptr);
+    m_route->setReconcileHandler(nullptr);
     m_route = route ? route : &m_simRoute;
     m_sender.setRoute(*m_route);
     m_sliceSize = m_route->answersAtOnce() ? SliceSize : RouteSliceSize;
@@ -130,7 +130,7 @@ void SchedOrdEngine::installRouteHandlers()
         }
         sync->wake.notify_all();
     });
-    m_route->setConnectedHandler([weakSync] {
+    m_route->setReconcileHandler([weakSync] {
         const std::shared_ptr<Sync> sync = weakSync.lock();
         if (!sync)
             return;
@@ -459,8 +459,8 @@ void SchedOrdEngine::applyReport(const BrokerExecutionReport& report)
     }
 }
 
-// After the route's session came up (or the service started): every order still open is asked
-// about, as its reports may have been lost; one the broker never got fails then.
+// After the route asked for it (or the service started): every order still open is asked about,
+// as its reports may have been lost; one the broker never got fails then.
 void SchedOrdEngine::reconcileOpenOrders(int64_t now)
 {
     m_reconcileRequested = false;
