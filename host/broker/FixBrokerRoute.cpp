@@ -123,17 +123,23 @@ public:
     // An order leaves now or never: a resend of one that the counterparty asks for (after a
     // reconnect, or when both ends found a gap at logon) becomes a gap fill instead of a late
     // duplicate order. The counterparty has not taken it, so the engine asks about its open
-    // orders: this one fails as unknown now, not at the next logon. A status request may go
-    // again: its answer is the same, and the requests sent right after logon are often inside
-    // the range the counterparty asks to be resent.
+    // orders: it fails as unknown now, not at the next logon. Once for a run of such orders:
+    // one pass asks about them all. A status request may go again: its answer is the same, and
+    // the requests sent right after logon are often inside the range the counterparty asks to be
+    // resent.
     void toApp(FIX::Message& message, const FIX::SessionID&) throw(FIX::DoNotSend) override
     {
         if (!m_loggedOn)
             throw FIX::DoNotSend();
-        if (isPossibleDuplicate(message) && isNewOrder(message)) {
-            m_owner.askForReconcile();
-            throw FIX::DoNotSend();
+        if (!isPossibleDuplicate(message)) {
+            m_keptBackOrders = false;
+            return;
         }
+        if (!isNewOrder(message))
+            return;
+        if (!m_keptBackOrders.exchange(true))
+            m_owner.askForReconcile();
+        throw FIX::DoNotSend();
     }
 
     void fromAdmin(const FIX::Message& message, const FIX::SessionID&)
@@ -184,6 +190,7 @@ private:
     FIX::SocketInitiator m_initiator;
     std::atomic<bool> m_loggedOn{false};
     std::atomic<bool> m_logonFailing{false};
+    std::atomic<bool> m_keptBackOrders{false};      // since the last message that left as itself
     mutable std::mutex m_mutex;
     std::map<std::string, BrokerOrderRequest> m_sent;
 };
