@@ -102,7 +102,7 @@ public:
         m_loggedOn = true;
         m_logonFailing = false;
         logRoute(QStringLiteral("FIX路由已登录：%1").arg(m_owner.name()));
-        m_owner.askForReconcile();
+        askForReconcile();
         emit m_owner.signalLoggedOn();
     }
 
@@ -123,22 +123,18 @@ public:
     // An order leaves now or never: a resend of one that the counterparty asks for (after a
     // reconnect, or when both ends found a gap at logon) becomes a gap fill instead of a late
     // duplicate order. The counterparty has not taken it, so the engine asks about its open
-    // orders: it fails as unknown now, not at the next logon. Once for a run of such orders:
-    // one pass asks about them all. A status request may go again: its answer is the same, and
-    // the requests sent right after logon are often inside the range the counterparty asks to be
+    // orders, unless a pass asked for after the order left covers it already: it fails as unknown
+    // now, not at the next logon. A status request may go again: its answer is the same, and the
+    // requests sent right after logon are often inside the range the counterparty asks to be
     // resent.
     void toApp(FIX::Message& message, const FIX::SessionID&) throw(FIX::DoNotSend) override
     {
         if (!m_loggedOn)
             throw FIX::DoNotSend();
-        if (!isPossibleDuplicate(message)) {
-            m_keptBackOrders = false;
+        if (!isPossibleDuplicate(message) || !isNewOrder(message))
             return;
-        }
-        if (!isNewOrder(message))
-            return;
-        if (!m_keptBackOrders.exchange(true))
-            m_owner.askForReconcile();
+        if (sequenceNumberOf(message) >= m_reconcileCoversBelow)
+            askForReconcile();
         throw FIX::DoNotSend();
     }
 
@@ -176,6 +172,20 @@ public:
     }
 
 private:
+    // The pass it starts asks about every order open by then, so about every one sent before now.
+    void askForReconcile()
+    {
+        FIX::Session* session = FIX::Session::lookupSession(m_id);
+        m_reconcileCoversBelow = session ? session->getExpectedSenderNum() : 0;
+        m_owner.askForReconcile();
+    }
+
+    static int sequenceNumberOf(const FIX::Message& message)
+    {
+        FIX::MsgSeqNum number;
+        return message.getHeader().getFieldIfSet(number) ? number.getValue() : 0;
+    }
+
     void problem(const QString& text)
     {
         logRoute(text, spdlog::level::warn);
@@ -190,7 +200,7 @@ private:
     FIX::SocketInitiator m_initiator;
     std::atomic<bool> m_loggedOn{false};
     std::atomic<bool> m_logonFailing{false};
-    std::atomic<bool> m_keptBackOrders{false};      // since the last message that left as itself
+    std::atomic<int> m_reconcileCoversBelow{0};    // sequence numbers the last asked-for pass covers
     mutable std::mutex m_mutex;
     std::map<std::string, BrokerOrderRequest> m_sent;
 };
