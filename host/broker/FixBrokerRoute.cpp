@@ -133,8 +133,12 @@ public:
             throw FIX::DoNotSend();
         if (!isPossibleDuplicate(message) || !isNewOrder(message))
             return;
-        if (sequenceNumberOf(message) >= m_reconcileCoversBelow)
+        if (sequenceNumberOf(message) >= m_reconcileCoversBelow) {
+            logRoute(QStringLiteral("FIX对方要求重发已发出的委托（参考号 %1 起），为免迟发以序号填补，随即查询未完结委托的状态")
+                         .arg(QString::fromStdString(message.getField(FIX::FIELD::ClOrdID))),
+                     spdlog::level::warn);
             askForReconcile();
+        }
         throw FIX::DoNotSend();
     }
 
