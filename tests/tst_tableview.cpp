@@ -1,11 +1,9 @@
 #include "MyHeaderViewWithCheckbox.h"
 #include "MyItemDelegateSO.h"
 #include "MyTableView.h"
-#include "MyTableViewSO.h"
 #include "VelmTest.h"
 
 #include <QHeaderView>
-#include <QPaintEvent>
 #include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QToolTip>
@@ -15,9 +13,7 @@
 #include <memory>
 
 using Velm_Space::MyItemDelegateSO;
-using Velm_Space::MyTableViewSO;
 using Velm_Space::TableBtnInfo;
-using Velm_Space::TableBtnType;
 
 namespace {
 
@@ -44,53 +40,27 @@ struct Toggle { QEvent::Type type; int buttonOrKey; QPoint at; bool consumed; in
 // The corner pixel of cell (row, column) holding `text` with `direction` as its sort value.
 struct Background { int row, column; QString text; int direction; QColor expected; };
 
-const QVector<TableBtnInfo> kTwoButtons{{Velm_Space::Modify, QStringLiteral("修改"), QString(), QSize(0, 0)},
-                                        {Velm_Space::Delete, QStringLiteral("删除"), QString(), QSize(0, 0)}};
+const TableBtnInfo kModifyButton{Velm_Space::Modify, QStringLiteral("修改"), QString(), QSize(0, 0)};
 
 } // namespace
 
 Q_DECLARE_METATYPE(Toggle)
 Q_DECLARE_METATYPE(Background)
 
-// Records what the viewport was asked to repaint.
-class RecordingView final : public MyTableView
-{
-public:
-    QRegion painted;
-
-protected:
-    void paintEvent(QPaintEvent* event) override
-    {
-        painted += event->region();
-        MyTableView::paintEvent(event);
-    }
-};
-
-// Rows firstRow..lastRow changed; an editable view keeps Qt's whole-viewport repaint.
-struct Change { int firstRow, lastRow; bool editable; };
-Q_DECLARE_METATYPE(Change)
-
 // Pressed on section `pressAt`, released on `releaseAt` (`twice`: then a double click as Qt sends it: double-click,
 // release): the check state `before` and `after`, the toggle signals' arguments, the sorted section.
 struct Click { Qt::MouseButton button; int pressAt, releaseAt; bool twice; QVariant before, after; QList<bool> toggles; int sortSection; };
 Q_DECLARE_METATYPE(Click)
 
-// The host's table view: a changed row of a large table must not cost a whole frame; zoom scales the
-// layout; a cut-off cell can be read; the header's select-all check box in section 0. The monitor
-// tables' delegate and view: button geometry, clicks, check toggling, painted colours.
+// The host's table view: a cut-off cell can be read; the header's select-all check box in section 0.
+// The monitor tables' delegate: check toggling and painted colours.
 class TableViewTest : public QObject
 {
     Q_OBJECT
     QStandardItemModel* m_model = nullptr;
-    RecordingView* m_view = nullptr;
+    MyTableView* m_view = nullptr;
     std::unique_ptr<QStandardItemModel> m_items; // for the delegate
     std::unique_ptr<MyItemDelegateSO> m_delegate;
-
-    void changeRows(int firstRow, int lastRow)
-    {
-        emit m_model->dataChanged(m_model->index(firstRow, 0), m_model->index(lastRow, 5));
-        QCoreApplication::processEvents();
-    }
 
     // The view's way in: through the base class, where the handler is public.
     bool send(QEvent* event, const QStyleOptionViewItem& option, const QModelIndex& index)
@@ -99,11 +69,7 @@ class TableViewTest : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        VelmTest::installStrictMessageHandler();
-        qRegisterMetaType<TableBtnType>();
-    }
+    void initTestCase() { VelmTest::installStrictMessageHandler(); }
     void init()
     {
         m_items = std::make_unique<QStandardItemModel>(4, 4);
@@ -120,71 +86,18 @@ private slots:
         m_delegate->setColorColumn(kColorColumn);
 
         m_model = new QStandardItemModel(200, 6, this);
-        m_view = new RecordingView;
+        m_view = new MyTableView;
         m_view->setModel(m_model);
         m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         m_view->verticalHeader()->setDefaultSectionSize(23);
         m_view->resize(600, 300);
         m_view->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_view));
-        QCoreApplication::processEvents();
-        m_view->painted = QRegion();
     }
     void cleanup()
     {
         delete m_view;
         delete m_model;
-    }
-
-    void changedRowsRepaintTheirStrip_data()
-    {
-        QTest::addColumn<Change>("change");
-        QTest::newRow("one row") << Change{3, 3, false};
-        QTest::newRow("rows reaching past the bottom") << Change{8, 150, false};
-        QTest::newRow("rows below the viewport") << Change{120, 130, false};
-        QTest::newRow("editable view") << Change{3, 3, true};
-    }
-    void changedRowsRepaintTheirStrip()
-    {
-        QFETCH(Change, change);
-        const auto& [firstRow, lastRow, editable] = change;
-        if (editable)
-            m_view->setEditTriggers(QAbstractItemView::DoubleClicked);
-        changeRows(firstRow, lastRow);
-        const int top = m_view->rowViewportPosition(firstRow);
-        const int bottom = m_view->rowViewportPosition(lastRow) + m_view->rowHeight(lastRow);
-        const QRect strip = QRect(0, top, m_view->viewport()->width(), bottom - top).intersected(m_view->viewport()->rect());
-        QCOMPARE(m_view->painted.boundingRect(), editable ? m_view->viewport()->rect() : strip); // empty when off screen
-    }
-
-    // Column 4 is hidden, column 5 stretches: neither is scaled.
-    void zoomScalesWidthsAndRowHeightAndRestoresThem()
-    {
-        const auto setPointSize = [this](qreal size) { QFont font = m_view->font(); font.setPointSizeF(size); m_view->setFont(font); };
-        const auto currentWidths = [this] { return QVector<int>{m_view->columnWidth(0), m_view->columnWidth(1), m_view->columnWidth(2), m_view->columnWidth(3)}; };
-        setPointSize(9);
-        const QVector<int> widths{47, 61, 95, 120};
-        m_view->horizontalHeader()->setStretchLastSection(true);
-        m_view->setColumnHidden(4, true);
-        for (int column = 0; column < widths.size(); ++column)
-            m_view->setColumnWidth(column, widths[column]);
-        m_view->verticalHeader()->setDefaultSectionSize(23);
-        setPointSize(13.5);
-        QCOMPARE(currentWidths(), (QVector<int>{71, 92, 143, 180}));
-        QCOMPARE(m_view->verticalHeader()->defaultSectionSize(), 35);
-        setPointSize(9);
-        QCOMPARE(currentWidths(), widths);
-        QCOMPARE(m_view->verticalHeader()->defaultSectionSize(), 23);
-        QVERIFY(m_view->isColumnHidden(4));
-        setPointSize(7.2);
-        QCOMPARE(currentWidths(), (QVector<int>{38, 49, 76, 96}));
-        setPointSize(9);
-        QCOMPARE(currentWidths(), widths);
-        // A width the trader set while zoomed is the one kept for that zoom.
-        setPointSize(13.5);
-        m_view->setColumnWidth(1, 150);
-        setPointSize(9);
-        QCOMPARE(currentWidths(), (QVector<int>{47, 100, 95, 120}));
     }
 
     void elidedCellShowsItsTextAsToolTip_data()
@@ -325,7 +238,7 @@ private slots:
     {
         QFETCH(Background, cell);
         const auto& [row, column, text, direction, expected] = cell;
-        m_delegate->setColumnButtons(kButtonColumn, {kTwoButtons.first()});
+        m_delegate->setColumnButtons(kButtonColumn, {kModifyButton});
         auto* item = new QStandardItem(text);
         item->setData(direction, Qt::UserRole);
         m_items->setItem(row, column, item);
@@ -338,40 +251,6 @@ private slots:
         // The corner holds no text and no button face.
         QCOMPARE(image.pixelColor(0, 0), expected);
     }
-
-    void viewButtonRectsAndCursor()
-    {
-        MyTableViewSO view(nullptr);
-        view.setModel(m_items.get());
-        view.setColumnWidth(kButtonColumn, 100);
-        view.verticalHeader()->setDefaultSectionSize(23);
-        view.resize(600, 200);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        view.setColumnButtons(kButtonColumn, kTwoButtons);
-
-        QCOMPARE(view.buttonRect(QModelIndex(), 0), QRect());
-        QCOMPARE(view.buttonRect(m_items->index(1, kPlainColumn), 0), QRect());
-        const QModelIndex index = m_items->index(1, kButtonColumn);
-        // The whole cell, grid line included: what the view knows of the delegate's rectangle.
-        const QRect cell(view.columnViewportPosition(kButtonColumn), view.rowViewportPosition(1),
-                         view.columnWidth(kButtonColumn), view.rowHeight(1));
-        QCOMPARE(view.buttonRect(index, 0), MyItemDelegateSO::buttonRect(cell, 0, 2, 1));
-        QCOMPARE(view.buttonRect(index, 1), MyItemDelegateSO::buttonRect(cell, 1, 2, 1));
-
-        // The tables track the mouse on the viewport; without it Qt drops button-less moves.
-        view.viewport()->setMouseTracking(true);
-        auto moveTo = [&view](QPoint at) {
-            QMouseEvent move(QEvent::MouseMove, at, view.viewport()->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-            QApplication::sendEvent(view.viewport(), &move);
-            return view.viewport()->cursor().shape();
-        };
-        // Onto the second button, between the two, onto the first, off the button column.
-        QCOMPARE((QList<Qt::CursorShape>{moveTo(view.buttonRect(index, 1).center()), moveTo(QPoint(cell.left() + cell.width() / 2, cell.center().y())),
-                                         moveTo(view.buttonRect(index, 0).center()), moveTo(view.visualRect(m_items->index(1, kPlainColumn)).center())}),
-                 (QList<Qt::CursorShape>{Qt::PointingHandCursor, Qt::ArrowCursor, Qt::PointingHandCursor, Qt::ArrowCursor}));
-    }
-
 };
 
 QTEST_MAIN(TableViewTest)
