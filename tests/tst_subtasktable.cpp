@@ -82,22 +82,19 @@ private slots:
         QTest::addColumn<QStringList>("codes");
         QTest::newRow("empty text") << -1 << "" << QStringList{"600000", "000001", "600036", "600519", "600519", "abc001"};
         QTest::newRow("prefix 6") << -1 << "6" << QStringList{"600000", "600036", "600519", "600519"};
-        QTest::newRow("same case") << -1 << "abc" << QStringList{"abc001"};
         QTest::newRow("with a main task") << 0 << "6" << QStringList{"600000", "600036"};
-        QTest::newRow("main task, no match") << 1 << "000" << QStringList{};
     }
     void securityFilter()
     {
         QFETCH(int, mainTaskChoice);
         QFETCH(QString, text);
-        QFETCH(QStringList, codes);
         if (mainTaskChoice >= 0)
             chooseMainTask(m_ids[mainTaskChoice]);
         auto* edit = m_table->findChild<QLineEdit*>(QStringLiteral("lineEdit_somonitor_subtask_filter_securityID"));
         edit->setText(QStringLiteral("zzz"));
         edit->clear();
         QTest::keyClicks(edit, text); // key by key: every change reaches the proxy at once
-        QCOMPARE(column(kSecurityColumn), codes);
+        QTEST(column(kSecurityColumn), "codes");
     }
 
     void changedSubTasksUpdateInPlace()
