@@ -113,14 +113,13 @@ private slots:
         };
         const auto click = [](const char* name) { return Edit([=](QWidget* d) { part<QAbstractButton>(d, name)->click(); }); };
         const char* sign = "pushButton_SO_MST_BuyFloat_PN";
-        const char* ticks = "spinBox_SO_MST_BuyFloat_Tick";
         const char* gear = "comboBox_SO_MST_BuyPriceGear";
         const char *buyKind = "comboBox_SO_MST_CreditBuyType", *sellKind = "comboBox_SO_MST_CreditSellType";
         const int stock = m_account, credit = kCreditAccount;
         const QDate day = QDate::currentDate().addDays(-1);
         const int64_t yesterday = SchedOrdTaskTime::fromLocalDateTime(day.year(), day.month(), day.day(), 10, 15, 30);
 
-        QTest::newRow("2.7 ticks open as 2") << Row{stock, shift(2.7), Shown{{sign, "向上"}, {ticks, 2}}, nothing, shift(2), true};
+        QTest::newRow("2.7 ticks open as 2") << Row{stock, shift(2.7), Shown{{sign, "向上"}, {"spinBox_SO_MST_BuyFloat_Tick", 2}}, nothing, shift(2), true};
         QTest::newRow("sell, -0.5 percent") << Row{stock, A([](F& s) { s.Direction = '1'; s.PriceFloatType = '1'; s.PriceFloatValue = -0.5; }),
             Shown{{"pushButton_SO_MST_SellFloat_PN", "向下"}, {"pushButton_SO_MST_SellFloat_Unit", "%"},
                   {"doubleSpinBox_SO_MST_SellFloat_Percentage", 0.5}, {"!spinBox_SO_MST_SellFloat_Tick", true}}, nothing, none, false};
