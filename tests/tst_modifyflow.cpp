@@ -224,12 +224,11 @@ private slots:
         QCOMPARE(VelmTest::popups(m_table.get()), r.refusal.isEmpty() ? QStringList() : QStringList{r.refusal});
     }
 
-    // Confirmed in the dialog: a change sends the whole copy once, and the table shows the service's answer.
+    // Confirmed in the dialog: a change sends the whole copy once (fill counters cleared), and the table shows it.
     void confirmation_data()
     {
         QTest::addColumn<Confirmation>("c");
         QTest::newRow("unchanged sends nothing") << Confirmation{QTime(), 0, ""};
-        QTest::newRow("only the volume sends the whole copy") << Confirmation{QTime(), 700, "09:00:00 修改子任务 #%1：买入 买一价 700股 设定时间09:30:00"};
         QTest::newRow("new time and volume") << Confirmation{QTime(9, 10, 0), 500, "09:00:00 修改子任务 #%1：买入 买一价 500股 设定时间09:10:00"};
     }
     void confirmation()
@@ -251,7 +250,7 @@ private slots:
         if (c.volume) {
             expected.TargetVolume = c.volume;
             expected.OrderVolume = expected.TradeVolume = 0;
-            expected.StartTime = SchedOrdTaskTime::fromQTime(c.time.isValid() ? c.time : QTime(9, 30));
+            expected.StartTime = SchedOrdTaskTime::fromQTime(c.time);
             QCOMPARE(VelmTest::subTaskDifferences(m_service->lastModifyRequest(), expected), QStringList());
         }
         QCOMPARE(cell(key, QStringLiteral("目标数量")) + ' ' + cell(key, QStringLiteral("设定时间")),
