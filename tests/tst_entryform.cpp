@@ -389,7 +389,7 @@ private slots:
         QVERIFY(!window->findChild<SchedOrd_SingleOrderInsertWid*>());
         QTRY_COMPARE(tabs->font().pointSizeF(), designed * 1.2);
         QCOMPARE(window->findChild<QPushButton*>("pushButton_singleOI_bottom_Insert")->font().pointSizeF(), designed * 1.2);
-        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();   // whatever else the build step posted lands before the sizes are read
         QHash<QWidget*, qreal> zoomed;
         for (QWidget* widget : window->findChildren<QWidget*>())
             zoomed.insert(widget, widget->font().pointSizeF());
