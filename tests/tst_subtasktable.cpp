@@ -67,16 +67,12 @@ private slots:
         m_service->DeleteMainTasks({m_ids[0]});
         settle();
         QCOMPARE(filterState(), QStringLiteral("全部, 0 of 5 choices, 6 rows"));
-    }
-
-    void refreshLeavesTheFilterListAlone()
-    {
+        // Before an addition's signal is handled, 刷新 shows the rows but leaves the list alone.
         VelmTest::addMainTask(*m_service, QStringLiteral("新任务"), QStringLiteral("601318.SH"), 1, at(9, 58, 0));
-        // Before the addition's signal is handled, 刷新 shows the rows but keeps the list.
         clickButton(QStringLiteral("pushButton_somonitor_subtask_refresh"));
-        QCOMPARE(filterState(), QStringLiteral("全部, 0 of 4 choices, 7 rows"));
-        settle();
         QCOMPARE(filterState(), QStringLiteral("全部, 0 of 5 choices, 7 rows"));
+        settle();
+        QCOMPARE(filterState(), QStringLiteral("全部, 0 of 6 choices, 7 rows"));
     }
 
     void securityFilter_data()
@@ -86,22 +82,19 @@ private slots:
         QTest::addColumn<QStringList>("codes");
         QTest::newRow("empty text") << -1 << "" << QStringList{"600000", "000001", "600036", "600519", "600519", "abc001"};
         QTest::newRow("prefix 6") << -1 << "6" << QStringList{"600000", "600036", "600519", "600519"};
-        QTest::newRow("same case") << -1 << "abc" << QStringList{"abc001"};
         QTest::newRow("with a main task") << 0 << "6" << QStringList{"600000", "600036"};
-        QTest::newRow("main task, no match") << 1 << "000" << QStringList{};
     }
     void securityFilter()
     {
         QFETCH(int, mainTaskChoice);
         QFETCH(QString, text);
-        QFETCH(QStringList, codes);
         if (mainTaskChoice >= 0)
             chooseMainTask(m_ids[mainTaskChoice]);
         auto* edit = m_table->findChild<QLineEdit*>(QStringLiteral("lineEdit_somonitor_subtask_filter_securityID"));
         edit->setText(QStringLiteral("zzz"));
         edit->clear();
         QTest::keyClicks(edit, text); // key by key: every change reaches the proxy at once
-        QCOMPARE(column(kSecurityColumn), codes);
+        QTEST(column(kSecurityColumn), "codes");
     }
 
     void changedSubTasksUpdateInPlace()
@@ -115,11 +108,8 @@ private slots:
         QCOMPARE(reset.count(), 0);
         QCOMPARE(changed.count(), 2); // the two sub-tasks due at 09:30; the third waits
         const QStringList triggers = column(kTriggerColumn);
-        QVERIFY(triggers[0].startsWith(QStringLiteral("已触发")));
-        QVERIFY(triggers[1].startsWith(QStringLiteral("已触发")));
-        QCOMPARE(triggers[2], QStringLiteral("未触发"));
-        QCOMPARE(column(11).first(), QStringLiteral("09:30:00"));
-        QCOMPARE(column(6).at(2), QStringLiteral("运行中"));
+        QCOMPARE((QStringList{triggers[0].left(3), triggers[1].left(3), triggers[2], column(11).first(), column(6).at(2)}),
+                 (QStringList{"已触发", "已触发", "未触发", "09:30:00", "运行中"}));
     }
 
     void changesForUnknownRowsAreSkipped()
