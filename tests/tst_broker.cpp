@@ -11,14 +11,11 @@ Q_DECLARE_METATYPE(SimOrderRequest)
 // `reason`: the refusal, empty when accepted.
 struct Check { int apiType; SimOrderRequest order; char uses; double have; QString reason; };
 Q_DECLARE_METATYPE(Check)
-// Placed against a book of 1000 at each level, then crossed by asks from `laterAsk1` cents (0: none).
-struct Trade { SimOrderRequest order; int laterAsk1; char status; double fundsLeft; int positionLeft; };
-Q_DECLARE_METATYPE(Trade)
 
 static const QString kKey = QStringLiteral("600000.SH");
 
-// Bids 10.34 .. 10.30, asks from `ask1` cents up, each level `volume` deep.
-static Lev1MarketData book(double volume = 1000.0, int ask1 = 1036) { return VelmTest::ladderQuote(1034, ask1, volume); }
+// Bids 10.34 .. 10.30, asks 10.36 .. 10.40, each level 1000 deep.
+static Lev1MarketData book() { return VelmTest::ladderQuote(1034, 1036, 1000.0); }
 
 static SimOrderRequest request(char direction, double price, int volume, int minVolume = 100, int step = 100)
 { return {1, 2, kKey, QStringLiteral("600000"), '1', direction, price, volume, minVolume, step, QStringLiteral("1-1-2")}; }
@@ -42,9 +39,7 @@ private slots:
         QTest::newRow("sell more than held") << Check{1, request('1', 10.40, 200), 'P', 100.0, "可用持仓不足"};
         QTest::newRow("sell an odd lot") << Check{1, request('1', 10.40, 50), 'P', 150.0, ""};
         QTest::newRow("financed buy uses the line") << Check{2, request('i', 10.30, 100), 'L', 1029.0, "可用融资额度不足"};
-        QTest::newRow("financed buy within the line") << Check{2, request('i', 10.30, 100), 'L', 1030.0, ""};
         QTest::newRow("buy to cover uses funds") << Check{2, request('l', 10.30, 100), 'F', 1029.0, "可用资金不足"};
-        QTest::newRow("short sell beyond the quota") << Check{2, request('j', 10.40, 200), 'Q', 100.0, "可用融券额度不足"};
         QTest::newRow("short sell within the quota") << Check{2, request('j', 10.40, 100), 'Q', 100.0, ""};
         QTest::newRow("sell to repay uses the position") << Check{2, request('k', 10.40, 100), 'P', 0.0, "可用持仓不足"};
     }
@@ -69,64 +64,6 @@ private slots:
         const double left[] = {broker.availableFunds(), broker.creditLine(), double(broker.positionAvailable(kKey)), double(broker.shortQuota(kKey))};
         for (int i = 0; i < 4; ++i)
             QCOMPARE(left[i], "FLPQ"[i] == uses ? have - taken : plenty);
-    }
-
-    // Trades at once at the opposite levels (1000 each) up to its limit; the rest rests, reserved at the limit, and
-    // trades when a later quote (asks from `laterAsk1` cents, 200 each) crosses it; signals wait for announceChanges().
-    void ordersTradeAgainstTheLevels_data()
-    {
-        QTest::addColumn<Trade>("row");
-        QTest::newRow("limit stops the walk") << Trade{request('0', 10.37, 2500), 0, SimOrderStatus::PartFilled, 1e5 - 1000 * 10.36 - 1500 * 10.37, 2000};
-        QTest::newRow("all five levels") << Trade{request('0', 10.45, 5300), 0, SimOrderStatus::PartFilled, 1e5 - 51900 - 300 * 10.45, 5000};
-        QTest::newRow("sell gets bid 1") << Trade{request('1', 10.30, 600), 0, SimOrderStatus::Filled, 1e5 + 600 * 10.34, 400};
-        QTest::newRow("resting, not crossed") << Trade{request('0', 10.30, 300), 1031, SimOrderStatus::Accepted, 1e5 - 3090, 0};
-        QTest::newRow("resting, crossed in part") << Trade{request('0', 10.30, 500), 1029, SimOrderStatus::PartFilled, 1e5 - 5150 + 2, 400};
-        QTest::newRow("resting, crossed in full") << Trade{request('0', 10.30, 300), 1029, SimOrderStatus::Filled, 1e5 - 3090 + 2, 300};
-    }
-    void ordersTradeAgainstTheLevels()
-    {
-        QFETCH(Trade, row);
-        const auto& [order, laterAsk1, status, fundsLeft, positionLeft] = row;
-        const bool laterTrade = laterAsk1 && status != SimOrderStatus::Accepted;   // only a trade changes the account then
-        SimBroker broker(1);
-        broker.setAvailableFunds(1e5);
-        broker.setPosition(kKey, order.Direction == '1' ? 1000 : 0, 9.0);
-        QSignalSpy accountSpy(&broker, &SimBroker::signalAccountChanged);
-        QSignalSpy ordersSpy(&broker, &SimBroker::signalOrdersChanged);
-        broker.placeOrder(order, book(), 7);
-        broker.takeChanges();
-        if (laterAsk1)
-            broker.matchResting(kKey, book(200.0, laterAsk1), 8);
-        QCOMPARE(broker.orders().front().Status, status);
-        QCOMPARE(broker.availableFunds(), fundsLeft);
-        QCOMPARE(broker.positionAvailable(kKey), positionLeft);
-        QCOMPARE(accountSpy.count() + ordersSpy.count(), 0);
-        broker.announceChanges(broker.takeChanges());
-        QCOMPARE(QVector<int>({accountSpy.count(), ordersSpy.count()}), QVector<int>(2, laterTrade ? 1 : 0));
-    }
-
-    // Accepted, filled and rejected alike: heard once each, already booked, and trades of a resting
-    // order later are not new orders.
-    void observerHearsEachPlacedOrderOnce()
-    {
-        SimBroker broker(1);
-        broker.setAvailableFunds(1e5);
-        QStringList heard;
-        broker.setPlacedOrderObserver([&](const SimOrder& order) {
-            SimOrder booked;
-            const bool found = broker.findOrderByClientRef(order.ClientOrderRef, &booked);
-            heard.append(QStringLiteral("%1 %2 %3").arg(order.ClientOrderRef).arg(order.Status).arg(found && booked.Status == order.Status));
-        });
-        SimOrderRequest resting = request('0', 10.30, 300);
-        SimOrderRequest filled = request('0', 10.36, 100);
-        filled.ClientOrderRef = QStringLiteral("1-1-3");
-        SimOrderRequest rejected = request('1', 10.40, 500);   // holds only the 100 just bought
-        rejected.ClientOrderRef = QStringLiteral("1-1-4");
-        broker.placeOrder(resting, book(), 7);
-        broker.placeOrder(filled, book(), 7);
-        broker.placeOrder(rejected, book(), 7);
-        broker.matchResting(kKey, book(1000.0, 1029), 8);
-        QCOMPARE(heard, QStringList({"1-1-2 0 1", "1-1-3 2 1", "1-1-4 3 1"}));
     }
 };
 

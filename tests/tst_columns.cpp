@@ -8,12 +8,10 @@
 #include "Util.h"
 #include "VelmTest.h"
 
-#include <QSettings>
 #include <QtTest>
 
 #include <any>
 #include <functional>
-#include <memory>
 
 using namespace VELMSCHEDORDAPI;
 using Velm_Space::TableHeaderSchedOrdMainTask;
@@ -36,8 +34,7 @@ SchedOrdTaskField mainTask()
     SchedOrdTaskField task;
     task.MainTaskID = 12;
     task.MainTaskName = Util::QStr2str(QStringLiteral("篮子_2026"));
-    task.MainTaskStatus = '2';
-    task.TriggerStatus = '2';
+    task.MainTaskStatus = task.TriggerStatus = '2';
     task.CreateTime = at(8, 59, 1);
     task.StartTime = at(9, 30, 0);
     task.IsSameStartTime = false;
@@ -52,40 +49,16 @@ SchedOrdSubTaskField firedSubTask()
 {
     SchedOrdSubTaskField sub = VelmTest::makeSubTask({"600000.SH", '1', at(14, 56, 30), 1500}, 12, 37);
     sub.TriggerTime = at(14, 56, 30) + 1234567;
-    sub.SubTaskStatus = '4';
-    sub.TriggerStatus = '4';
+    sub.SubTaskStatus = sub.TriggerStatus = '4';
     sub.OrderVolume = 1400;
     sub.TradeVolume = 300;
     sub.ErrorMsg = Util::QStr2str(QStringLiteral("可用持仓不足"));
     return sub;
 }
 
-const QString kSetting = QStringLiteral("TableHeader/THTestOrders");
-const QList<int> kDefaults{1, 2, 3};
-
-// 1, 2, 3 shown and 4 hidden by default, as a table's column set declares them.
-std::unique_ptr<TableHeader> makeHeader(const QString& key = QStringLiteral("THTestOrders"))
-{
-    auto h = std::make_unique<TableHeader>(key, nullptr);
-    h->addColumn(1, QStringLiteral("母任务号"), 60, Qt::AlignRight | Qt::AlignVCenter, true);
-    h->addColumn(2, QStringLiteral("证券代码"), 75, Qt::AlignRight | Qt::AlignVCenter, true);
-    h->addColumn(3, QStringLiteral("买卖方向"), 70, Qt::AlignHCenter | Qt::AlignVCenter, true);
-    h->addColumn(4, QStringLiteral("备注"), 90, Qt::AlignLeft | Qt::AlignVCenter, false);
-    return h;
-}
-
-QList<int> shownIds(TableHeader& h)
-{
-    QList<int> ids;
-    for (const ColProperty* column : h.getShowColumns())
-        ids << column->id;
-    return ids;
-}
-
 } // namespace
 
-// The columns a table shows (the trader's saved choice) and, for both monitor tables, the texts and
-// sort values of their cells.
+// For both monitor tables, the texts and sort values of their cells.
 class ColumnsTest : public QObject
 {
     Q_OBJECT
@@ -98,39 +71,6 @@ private slots:
         m_credit = VelmTest::addCreditAccount(902);
     }
     void cleanupTestCase() { VelmTest::removeAllAccounts(); }
-    void init() { QSettings().remove(QStringLiteral("TableHeader")); }
-
-    void savedChoiceIsApplied_data()
-    {
-        QTest::addColumn<QVariant>("stored");
-        QTest::addColumn<QList<int>>("shown");
-        QTest::newRow("unknown and repeated ids dropped") << QVariant("[9,2,77,1,2]") << QList<int>{2, 1};
-        QTest::newRow("fraction, string, huge dropped") << QVariant("[1.5,\"1\",1e20,3]") << QList<int>{3};
-        QTest::newRow("missing") << QVariant() << kDefaults;
-        QTest::newRow("no known id") << QVariant("[7,8]") << kDefaults;
-        QTest::newRow("truncated") << QVariant("[3,1") << kDefaults;
-    }
-    void savedChoiceIsApplied()
-    {
-        QFETCH(QVariant, stored);
-        if (stored.isValid())
-            QSettings().setValue(kSetting, stored);
-        const auto header = makeHeader();
-        header->initUserColumn();
-        QTEST(shownIds(*header), "shown");
-    }
-
-    void saveThenInitRoundTrip()
-    {
-        makeHeader()->saveUserColumn({3, 99, 4, 3});
-        QCOMPARE(QSettings().value(kSetting).toString(), QStringLiteral("[3,4]"));
-        const auto header = makeHeader();
-        const auto otherTable = makeHeader(QStringLiteral("THTestOther"));
-        header->initUserColumn();
-        otherTable->initUserColumn();
-        QCOMPARE(shownIds(*header), QList<int>({3, 4}));
-        QCOMPARE(shownIds(*otherTable), kDefaults);
-    }
 
     // Each row: the fixture records (a partly fired main task, a fired sell), adjusted, in a stock or credit account.
     // The sort values pin the order too: a start time with 起 sorts after the bare one, before the next second.
@@ -151,20 +91,15 @@ private slots:
             });
         };
         row("main 1 id", "main", 1, "#12", 12);
-        row("main 3 direction", "main", 3, "买入", int('0'));
         row("main 3 several directions", "main", 3, "多方向", 0, direction(0));
         row("main 3 credit short sell", "main", 3, "融券卖出", int('j'), direction('j'), true);
         row("main 4 start, several times", "main", 4, "09:30:00起", QStringLiteral("09:30:00起"));
         row("main 4 start, one time", "main", 4, "09:30:00", QStringLiteral("09:30:00"),
             [](SchedOrdTaskField& t, SchedOrdSubTaskField&) { t.IsSameStartTime = true; });
-        row("main 6 status", "main", 6, "运行中", int('2'));
         row("main 7 trigger (2/5)", "main", 7, "部分触发(2/5)", int('2'));
-        row("main 7 none of 3 fired", "main", 7, "未触发(0/3)", int('1'), untriggered(3));
         row("main 7 no sub-tasks", "main", 7, "未触发(0/0)", int('1'), untriggered(0));
         row("main 5 undefined", "main", 5, "", QVariant());
         row("sub 2 code", "sub", 2, "600000", QStringLiteral("600000"));
-        row("sub 4 direction", "sub", 4, "卖出", int('1'));
-        row("sub 4 credit financed buy", "sub", 4, "融资买入", int('i'), direction('i'), true);
         row("sub 4 credit collateral sell", "sub", 4, "担保品卖出", int('1'), direction('1'), true);
         row("sub 5 set time", "sub", 5, "14:56:30", QStringLiteral("14:56:30"));
         row("sub 7 status", "sub", 7, "已完成", int('4'));
@@ -206,8 +141,8 @@ private slots:
         QCOMPARE(texts.join(QLatin1Char('|')), QStringLiteral("||||||"));
         // Sort values do without the account, but code and name are the account's answers.
         QCOMPARE(subHeader.getColumnValueUserRole(9, std::any(&sub), nullptr), QVariant(1500));
-        QVERIFY(!subHeader.getColumnValueUserRole(2, std::any(&sub), nullptr).isValid());
-        QVERIFY(!subHeader.getColumnValueUserRole(3, std::any(&sub), nullptr).isValid());
+        QVERIFY(!subHeader.getColumnValueUserRole(2, std::any(&sub), nullptr).isValid()
+                && !subHeader.getColumnValueUserRole(3, std::any(&sub), nullptr).isValid());
         SchedOrdTaskField task = mainTask();
         task.MainTaskStatus = '9';
         task.TriggerStatus = 'x';
@@ -219,8 +154,7 @@ private slots:
                               subHeader.getColumnValue(7, std::any(&sub), m_stock), subHeader.getColumnValue(8, std::any(&sub), m_stock),
                               mainHeader.getColumnValue(1, nullTask, m_stock), subHeader.getColumnValue(2, nullSub, m_stock)}),
                  (QStringList{"", "(2/5)", "", "", "", ""}));
-        QVERIFY(!mainHeader.getColumnValueUserRole(1, nullTask, m_stock).isValid());
-        QVERIFY(!subHeader.getRowValue(Qt::DisplayRole, nullSub).isValid());
+        QVERIFY(!mainHeader.getColumnValueUserRole(1, nullTask, m_stock).isValid() && !subHeader.getRowValue(Qt::DisplayRole, nullSub).isValid());
         // One table's record in the other table's columns is a programming error.
         QVERIFY_EXCEPTION_THROWN(mainHeader.getColumnValue(1, std::any(&sub), m_stock), std::bad_any_cast);
     }

@@ -49,15 +49,11 @@ QSet<QString> symbols(const QString& library, const QStringList& options)
         qWarning("nm failed on %s: %s", qPrintable(library), nm.readAllStandardError().constData());
         return {};
     }
+    // "<address or blanks> <type letter> <name>" a line; a demangled name may hold spaces.
+    static const QRegularExpression entry(QStringLiteral("^(?:[0-9a-f]{8,16}| {8,16}) [A-Za-z?] (.+)$"), QRegularExpression::MultilineOption);
     QSet<QString> names;
-    const QStringList lines = QString::fromUtf8(nm.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (const QString& line : lines) {
-        // "<address or blanks> <type letter> <name>"; a demangled name may hold spaces.
-        static const QRegularExpression entry(QStringLiteral("^(?:[0-9a-f]{8,16}| {8,16}) [A-Za-z?] (.+)$"));
-        const QRegularExpressionMatch match = entry.match(line);
-        if (match.hasMatch())
-            names.insert(match.captured(1));
-    }
+    for (QRegularExpressionMatchIterator it = entry.globalMatch(QString::fromUtf8(nm.readAllStandardOutput())); it.hasNext();)
+        names.insert(it.next().captured(1));
     return names;
 }
 
@@ -137,19 +133,12 @@ private slots:
                                                             .arg(dialog ? "modify dialog" : "scheduled-order window")
                                                             .arg(accountId).arg(accountId == kOtherKindAccount ? 7 : 0)));
         }
+        const QFunctionPointer factory = m_module.resolve(dialog ? kDlgFactory : kWidFactory);
+        QVERIFY(factory);
         QWidget parent;
-        QWidget* made = nullptr;
-        if (dialog) {
-            auto factory = reinterpret_cast<DlgFactory>(m_module.resolve(kDlgFactory));
-            QVERIFY(factory);
-            ISubModuleDlg* content = factory(accountId, 0, &parent);
-            QVERIFY(!content || content->isModalContent());
-            made = content;
-        } else {
-            auto factory = reinterpret_cast<WidFactory>(m_module.resolve(kWidFactory));
-            QVERIFY(factory);
-            made = factory(accountId, 0, &parent);
-        }
+        ISubModuleDlg* content = dialog ? reinterpret_cast<DlgFactory>(factory)(accountId, 0, &parent) : nullptr;
+        QWidget* made = dialog ? static_cast<QWidget*>(content) : reinterpret_cast<WidFactory>(factory)(accountId, 0, &parent);
+        QVERIFY(!content || content->isModalContent());
         QCOMPARE(made ? QByteArray(made->metaObject()->className()) : QByteArray(), variant.isEmpty() ? variant : "Velm_Space::" + variant);
         if (!made)
             return;

@@ -74,9 +74,8 @@ private slots:
     void asksForTheFileAndCancelDoesNothing()
     {
         importFile(QString());
-        QCOMPARE(m_driver->caption(), QStringLiteral("请选择定时单任务文件"));
-        QCOMPARE(m_driver->directory(), QCoreApplication::applicationDirPath());
-        QCOMPARE(m_driver->nameFilters(), QStringList{QStringLiteral("CSV Files(*.csv)")});
+        QCOMPARE(QStringList({m_driver->caption(), m_driver->directory()}) + m_driver->nameFilters(),
+                 QStringList({"请选择定时单任务文件", QCoreApplication::applicationDirPath(), "CSV Files(*.csv)"}));
         QCOMPARE(m_driver->dialogParent(), m_table.get());
         QVERIFY(VelmTest::popups(m_table.get()).isEmpty() && m_service->getVecMainTask().empty());
     }
@@ -158,29 +157,6 @@ private slots:
                  QVariantList({name, qlonglong(SchedOrdTaskTime::fromLocalDateTime(2026, 12, 7, 8, 15, 30)),
                                qlonglong(SchedOrdTaskTime::fromLocalDateTime(2026, 12, 7, start.hour(), start.minute(), start.second())),
                                sameStartTime, direction, autoStart ? MainTaskStatus::Running : MainTaskStatus::NotStarted, 0LL, true}));
-    }
-
-    // An enormous line is refused for its number and the import goes on, in memory that does
-    // not grow with the line.
-    void enormousLineIsRefused_data()
-    {
-        QTest::addColumn<QByteArray>("line");
-        QTest::addColumn<QString>("reason");
-        const int size = 20 * 1024 * 1024;
-        QTest::newRow("no commas") << QByteArray(size, 'x') << "实际字段数量：1。格式要求字段数量：12";
-        const QByteArray comment = order("SH600000", '0', "09:30:00").replace(",,", "," + QByteArray(size, 'x') + ",").trimmed();
-        QTest::newRow("a huge comment") << comment << QStringLiteral("该行内容过长：%1个字符。格式要求：每行不超过4096个字符").arg(comment.size());
-    }
-    void enormousLineIsRefused()
-    {
-        QFETCH(QByteArray, line);
-        QFETCH(QString, reason);
-        const QByteArray valid = order("SH600000", '0', "09:30:00");
-        const QString path = VelmTest::writeTempFile(QStringLiteral("huge.csv"), kHeaderText.toUtf8() + valid + line + '\n' + valid + valid);
-        const auto removeFile = qScopeGuard([&path] { QFile::remove(path); });
-        importFile(path);
-        QCOMPARE(VelmTest::popups(m_table.get()), QStringList{summary(3, 1) + " | [行#3导入失败] " + reason});
-        QCOMPARE(m_service->getVecMainTask().front().VecSubTask.size(), size_t(3));
     }
 
 private:
