@@ -38,7 +38,9 @@ private slots:
         QTest::newRow("no price") << Check{1, request('0', 0.0, 100), 'F', 1e6, "委托价格无效"};
         QTest::newRow("sell more than held") << Check{1, request('1', 10.40, 200), 'P', 100.0, "可用持仓不足"};
         QTest::newRow("sell an odd lot") << Check{1, request('1', 10.40, 50), 'P', 150.0, ""};
+        QTest::newRow("financed buy within the line") << Check{2, request('i', 10.30, 100), 'L', 1030.0, ""};
         QTest::newRow("financed buy uses the line") << Check{2, request('i', 10.30, 100), 'L', 1029.0, "可用融资额度不足"};
+        QTest::newRow("short sell beyond the quota") << Check{2, request('j', 10.40, 200), 'Q', 100.0, "可用融券额度不足"};
         QTest::newRow("buy to cover uses funds") << Check{2, request('l', 10.30, 100), 'F', 1029.0, "可用资金不足"};
         QTest::newRow("short sell within the quota") << Check{2, request('j', 10.40, 100), 'Q', 100.0, ""};
         QTest::newRow("sell to repay uses the position") << Check{2, request('k', 10.40, 100), 'P', 0.0, "可用持仓不足"};

@@ -1,3 +1,4 @@
+#include "BrokerRoute.h"
 #include "MarketQuotes.h"
 #include "MarketSimulator.h"
 #include "SchedOrdClock.h"
@@ -97,6 +98,24 @@ private:
     std::function<void()> m_wake;   // set and called on the test's thread
     mutable std::atomic_bool m_armed{false}, m_holding{false};
     mutable QSemaphore m_held, m_go;
+};
+
+// Takes every order, 20 ms each, and answers none.
+class SlowRoute final : public BrokerRoute
+{
+public:
+    QString name() const override { return QStringLiteral("slow"); }
+    bool isConnected() const override { return true; }
+    bool sendOrder(const BrokerOrderRequest&, QString*) override
+    {
+        firstSent.release();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return true;
+    }
+    bool requestStatus(const std::string&) override { return true; }
+    void setReportHandler(ReportHandler) override {}
+    void setReconcileHandler(ReconcileHandler) override {}
+    QSemaphore firstSent;
 };
 
 // One account: a still market, a broker with plenty of everything, the service on a hand-moved clock.
@@ -210,10 +229,13 @@ private slots:
         QTest::newRow("unknown price type") << PriceCase{FullBook, '0', 99, '0', 0, 0, "不支持的价格类型：99", '2'};
         QTest::newRow("unknown security") << PriceCase{FullBook, '0', 1, '0', 0, 0, "无行情数据：600999.SH", '2', 1, true, 10.35, "600999.SH"};
         QTest::newRow("sell at limit-up") << PriceCase{FullBook, '1', 2, '0', 0, 0, up, '2', 1, true, 11.22};
+        QTest::newRow("sell at limit-up, guard off") << PriceCase{FullBook, '1', 2, '0', 0, 0, "10.34", '5', 1, false, 11.22};
+        QTest::newRow("short sell at limit-up") << PriceCase{FullBook, 'j', 2, '0', 0, 0, up, '2', 2, true, 11.22};
         QTest::newRow("buy at limit-down") << PriceCase{FullBook, '0', 1, '0', 0, 0, down, '2', 1, true, 9.18};
         QTest::newRow("buy to cover at limit-down, guard off") << PriceCase{FullBook, 'l', 1, '0', 0, 0, "10.36", '5', 2, false, 9.18};
         QTest::newRow("buy at limit-up: not guarded") << PriceCase{FullBook, '0', 1, '0', 0, 0, "10.36", '5', 1, true, 11.22};
         QTest::newRow("rejected: funds") << PriceCase{FullBook, '0', 1, '0', 0, 0, "可用资金不足", '4', 1, true, 10.35, kPufa, 100.0};
+        QTest::newRow("rejected: short sell, stock account") << PriceCase{FullBook, 'j', 1, '0', 0, 0, "账户不支持该委托方向", '4'};
     }
     // Order price, limit guards, broker rejections; only the trigger fields change, a stale error goes.
     void firing()
@@ -349,8 +371,42 @@ private slots:
         QCOMPARE(rig.service->operationLog().last(), QStringLiteral("09:25:20 子任务 #1_1 成交，累计成交100股"));
     }
 
-    // Changed running (earlier) or paused (later), a sub-task fires at its new time with the new order only; deleted,
-    // its old time fires nothing of a new task under the same ids.
+    // Given a slice whose orders leave slowly: a read from another thread gets in between two of its orders, a change
+    // waits for its end (the sub-task it names has fired by then).
+    void aReadGetsInMidSliceAChangeWaitsForItsEnd()
+    {
+        const int orders = 12;
+        Rig rig;
+        SlowRoute route;
+        rig.service->setOrderRoute(&route);
+        const int id = rig.start(orders, at(30));
+        Sub last = rig.sub(id, orders - 1);
+        last.TargetVolume = 500;
+        rig.clock->setNow(at(30));
+        QVERIFY(route.firstSent.tryAcquire(1, 10000));
+        std::atomic<bool> modified{true}, changeDone{false};
+        std::thread change([&] {
+            modified = rig.service->ModifyOneSubTask(last);
+            changeDone = true;
+        });
+        // Every read opens a gap between two orders, which the waiting change must not take.
+        int partlyFiredReads = 0;
+        while (!changeDone) {
+            const std::vector<Sub> seen = rig.service->getOneMainTask(id).VecSubTask;
+            const auto fired = std::count_if(seen.begin(), seen.end(), [](const Sub& s) { return s.TriggerStatus != SubTriggerStatus::NotTriggered; });
+            partlyFiredReads += fired >= 1 && fired < orders;
+        }
+        change.join();
+        rig.service->waitForEngineIdle();
+        QVERIFY(partlyFiredReads > 0);
+        QVERIFY(!modified);
+        QCOMPARE(rig.service->operationLog().last(), QStringLiteral("09:25:30 修改子任务 #1_%1 被拒绝：子任务已触发").arg(last.SubTaskID));
+        QCOMPARE(rig.sub(id, orders - 1).TargetVolume, 100);
+        rig.service->setOrderRoute(nullptr);
+    }
+
+    // Changed running (earlier) or paused (later), a sub-task fires at its new time with the new order only; once fired,
+    // refused, the store unchanged; deleted, its old time fires nothing of a new task under the same ids.
     void modifyOneSubTask()
     {
         Rig rig;
@@ -381,6 +437,15 @@ private slots:
         QCOMPARE(int(rig.broker.orders().size()), 1);
         QCOMPARE(QStringLiteral("%1 at %2").arg(rig.broker.orders().front().Volume).arg(rig.broker.orders().front().Price), QStringLiteral("500 at 10.33"));
         QCOMPARE(rig.sub(1).TriggerTime, at(30));
+
+        const std::vector<Sub> before = rig.service->getVecAllSubTask();
+        const QString kinds = recorder.kinds;
+        QVERIFY(!rig.service->ModifyOneSubTask(expected));
+        rig.service->waitForEngineIdle();
+        const std::vector<Sub> after = rig.service->getVecAllSubTask();
+        QCOMPARE((VelmTest::subTaskDifferences(after.at(0), before[0]) + VelmTest::subTaskDifferences(after.at(1), before[1])).join(QLatin1Char(';')), QString());
+        QCOMPARE(recorder.lines.last(), QStringLiteral("09:27:20 修改子任务 #1_1 被拒绝：子任务已触发"));
+        QCOMPARE(recorder.kinds, kinds);
 
         QVERIFY(rig.service->PauseMainTasks({1}) && rig.service->DeleteMainTasks({1}));
         task.VecSubTask[0].StartTime = task.VecSubTask[1].StartTime = at(200);
