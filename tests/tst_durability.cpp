@@ -1,3 +1,4 @@
+#include "MarketQuotes.h"
 #include "MarketSimulator.h"
 #include "SchedOrdClock.h"
 #include "SchedOrdDatabase.h"
@@ -109,8 +110,7 @@ private slots:
     void restartAfterTheSetTime();
     void fullDiskRefusesTheOperation();
     void fullDiskAtFiringSendsNothing();
-    void unusableFileIsToldToTheTrader_data();
-    void unusableFileIsToldToTheTrader();
+    void corruptFileIsMovedAsideAndToldToTheTrader();
 
 private:
     bool markAsBeingSent(int id, bool filled);
@@ -151,9 +151,8 @@ void DurabilityTest::restartKeepsTasksIdsLogAndBroker()
         QVERIFY(client.service->ModifyOneSubTask(modified));
         QVERIFY(client.service->PauseMainTasks({waiting}));
         client.moveTo(at(9, 31));
-        QCOMPARE(client.sub(fired).TriggerStatus, '5');
-        QCOMPARE(client.sub(fired, 1).TriggerStatus, '3');
-        QCOMPARE(client.sub(rejected).TriggerStatus, '4');
+        QCOMPARE(QByteArray() + client.sub(fired).TriggerStatus + client.sub(fired, 1).TriggerStatus + client.sub(rejected).TriggerStatus,
+                 QByteArray("534"));
         QVERIFY(!client.sub(rejected).ErrorMsg.empty());
         tasks = client.service->getVecMainTask();
         persisted = persistedRows(client);
@@ -169,22 +168,19 @@ void DurabilityTest::restartAfterTheSetTime_data()
 {
     QTest::addColumn<Left>("left");
     QTest::addColumn<int64_t>("restart");
-    QTest::addColumn<char>("trigger");
-    QTest::addColumn<int>("traded");
-    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("state");     // "<main task status> <sub-task trigger status> <traded> <error>"
     QTest::addColumn<QString>("logLine");
     const QString missed = QStringLiteral("09:40:00 启动时1个子任务已错过设定时间，未发送");
     const QString checked = QStringLiteral("09:40:00 启动核对：1个子任务在发送委托时中断，券商处找到%1个，未找到%2个（状态未知，请核对）");
-    QTest::newRow("due while stopped") << Left::Waiting << at(9, 40) << '2' << 0
-                                       << QStringLiteral("错过设定时间 09:30:00：客户端当时未运行，委托未发送") << missed;
-    QTest::newRow("due after the restart: fires then") << Left::Waiting << at(9, 26) << '5' << 100 << QString() << QString();
-    QTest::newRow("earlier day") << Left::Waiting << at(9, 40, 4) << '2' << 0
-                                 << QStringLiteral("错过设定时间 2025-06-03 09:30:00：客户端当时未运行，委托未发送") << missed;
-    QTest::newRow("paused stays paused") << Left::Paused << at(9, 40) << '1' << 0 << QString() << QString();
-    QTest::newRow("marked, found at the broker: its state") << Left::MarkedAndFilledAtBroker << at(9, 40) << '5' << 100
-                                                            << QString() << checked.arg(1).arg(0);
-    QTest::newRow("marked, not found: unknown, to be checked") << Left::MarkedNotAtBroker << at(9, 40) << '2' << 0
-        << QStringLiteral("委托状态未知：发送委托时程序中断，券商处未找到参考号 10001-1-1 的委托，请核对") << checked.arg(0).arg(1);
+    QTest::newRow("due while stopped") << Left::Waiting << at(9, 40) << "4 2 0 错过设定时间 09:30:00：客户端当时未运行，委托未发送" << missed;
+    QTest::newRow("due after the restart: fires then") << Left::Waiting << at(9, 26) << "4 5 100" << QString();
+    QTest::newRow("earlier day") << Left::Waiting << at(9, 40, 4) << "4 2 0 错过设定时间 2025-06-03 09:30:00：客户端当时未运行，委托未发送"
+                                 << missed;
+    QTest::newRow("paused stays paused") << Left::Paused << at(9, 40) << "3 1 0" << QString();
+    QTest::newRow("marked, found at the broker: its state") << Left::MarkedAndFilledAtBroker << at(9, 40) << "4 5 100"
+                                                            << checked.arg(1).arg(0);
+    QTest::newRow("marked, not found: unknown, to be checked") << Left::MarkedNotAtBroker << at(9, 40)
+        << "4 2 0 委托状态未知：发送委托时程序中断，券商处未找到参考号 10001-1-1 的委托，请核对" << checked.arg(0).arg(1);
 }
 
 // Given a buy due at 09:30 that the client left waiting, paused or marked as being sent when it
@@ -194,9 +190,7 @@ void DurabilityTest::restartAfterTheSetTime()
 {
     QFETCH(Left, left);
     QFETCH(int64_t, restart);
-    QFETCH(char, trigger);
-    QFETCH(int, traded);
-    QFETCH(QString, error);
+    QFETCH(QString, state);
     QFETCH(QString, logLine);
     int id = 0;
     {
@@ -209,11 +203,10 @@ void DurabilityTest::restartAfterTheSetTime()
     Client restarted(m_path, restart);
     restarted.moveTo(restart + 2 * 3600 * SchedOrdClock::TicksPerSecond);
     const SchedOrdSubTaskField sub = restarted.sub(id);
-    QCOMPARE(sub.TriggerStatus, trigger);
-    QCOMPARE(sub.TradeVolume, traded);
-    QCOMPARE(Util::Str2QStr(sub.ErrorMsg), error);
-    QCOMPARE(restarted.service->getOneMainTask(id).MainTaskStatus, left == Left::Paused ? '3' : '4');
-    QCOMPARE(int(restarted.broker.orders().size()), trigger == '5' ? 1 : 0);
+    QCOMPARE(QStringLiteral("%1 %2 %3 %4").arg(QLatin1Char(restarted.service->getOneMainTask(id).MainTaskStatus))
+                 .arg(QLatin1Char(sub.TriggerStatus)).arg(sub.TradeVolume).arg(Util::Str2QStr(sub.ErrorMsg)).trimmed(),
+             state);
+    QCOMPARE(int(restarted.broker.orders().size()), sub.TriggerStatus == '5' ? 1 : 0);
     const QStringList lines = restarted.service->operationLog();
     QCOMPARE(lines.contains(logLine), !logLine.isEmpty());
     QCOMPARE(lines.filter(QStringLiteral("错过设定时间")).size(), logLine.contains(QStringLiteral("错过设定时间")) ? 1 : 0);
@@ -237,12 +230,7 @@ bool DurabilityTest::markAsBeingSent(int id, bool filled)
         broker.setAvailableFunds(1e8);
         SimOrderRequest request{id, 1, kPufa, QStringLiteral("600000"), '1', '0', 10.5, 100, 100, 100,
                                 QString::fromStdString(ref)};
-        Lev1MarketData quote;
-        quote.LastPrice = quote.PreClosePrice = 10.4;
-        quote.UpperLimitPrice = 11.44;
-        quote.LowerLimitPrice = 9.36;
-        quote.PriceLevels[5] = {10.45, 1e5};
-        if (broker.placeOrder(request, quote, at(9, 30)).Status != SimOrderStatus::Filled
+        if (broker.placeOrder(request, VelmTest::pufaQuote(), at(9, 30)).Status != SimOrderStatus::Filled
             || !db.saveBrokerState(kAccount, broker.state()))
             return false;
     }
@@ -300,34 +288,20 @@ void DurabilityTest::fullDiskAtFiringSendsNothing()
              QStringLiteral("错过设定时间 09:30:00：客户端当时未运行，委托未发送"));
 }
 
-void DurabilityTest::unusableFileIsToldToTheTrader_data()
+// A corrupt file is kept whole beside the new one, never overwritten, and the trader is told once
+// where it went. A file of a newer version stops the client before any service opens it (tst_client).
+void DurabilityTest::corruptFileIsMovedAsideAndToldToTheTrader()
 {
-    QTest::addColumn<QByteArray>("content"); // empty: a database of a newer version
-    QTest::addColumn<bool>("opened");
-    QTest::addColumn<QString>("message");    // <file>: the database; <aside>: where a corrupt one was moved
-    QTest::newRow("corrupt: moved aside, starts empty") << QByteArray("not a database, but a trader's file ").repeated(200) << true
-        << "数据文件已损坏（file is not a database），已改名保存为 <aside>；定时委托任务从空白开始。";
-    QTest::newRow("newer version: refused") << QByteArray() << false
-        << "数据文件 <file> 由较新版本的程序写入（数据版本 99，本程序支持 2），无法打开；文件未作任何改动。";
-}
-
-// The trader is told once; a corrupt file is kept whole beside the new one, never overwritten.
-// That a newer file is left untouched is the client's start-up check (tst_client).
-void DurabilityTest::unusableFileIsToldToTheTrader()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(bool, opened);
-    QFETCH(QString, message);
-    QVERIFY(content.isEmpty() ? VelmTest::runSql(m_path, "PRAGMA user_version=99") : VelmTest::writeFile(m_path, content));
+    const QByteArray content = QByteArray("not a database, but a trader's file ").repeated(200);
+    QVERIFY(VelmTest::writeFile(m_path, content));
     Client client(m_path, kT0);
-    QCOMPARE(client.opened, opened);
+    QVERIFY(client.opened);
     const QStringList aside = QDir(m_dir.path()).entryList({QFileInfo(m_path).fileName() + QStringLiteral(".corrupt-*")});
-    QCOMPARE(aside.size(), opened ? 1 : 0);
-    for (const QString& name : aside) {
-        message.replace(QLatin1String("<aside>"), m_dir.filePath(name));
-        QCOMPARE(VelmTest::readFile(m_dir.filePath(name)), content);
-    }
-    QCOMPARE(VelmTest::popups(nullptr), QStringList{message.replace(QLatin1String("<file>"), m_path)});
+    QCOMPARE(aside.size(), 1);
+    const QString asidePath = m_dir.filePath(aside.front());
+    QCOMPARE(VelmTest::readFile(asidePath), content);
+    QCOMPARE(VelmTest::popups(nullptr),
+             QStringList{QStringLiteral("数据文件已损坏（file is not a database），已改名保存为 %1；定时委托任务从空白开始。").arg(asidePath)});
     QVERIFY(client.service->getVecMainTask().empty());
 }
 

@@ -4,9 +4,6 @@
 #include "FixOrderMessages.h"
 #include "FixSimExchange.h"
 #include "MarketQuotes.h"
-#include "MarketSimulator.h"
-#include "SecurityCatalogue.h"
-#include "SimBroker.h"
 #include "VelmTest.h"
 
 #include <QTcpServer>
@@ -39,27 +36,21 @@ constexpr int kWaitMs = 5000;
 // Bids 9.99 .. 9.95 and asks from `ask1` cents up, each level `volume` deep.
 Lev1MarketData book(double volume, int ask1 = 1001) { return VelmTest::ladderQuote(999, ask1, volume); }
 
-// What an exchange answers to the client's first logon.
-QByteArray logonReply()
+// `message` as the exchange's message `seq` to the client, on the wire.
+QByteArray fromExchange(FIX::Message message, int seq)
 {
-    FIX44::Logon logon(FIX::EncryptMethod(0), FIX::HeartBtInt(30));
-    logon.getHeader().setField(FIX::SenderCompID(VelmTest::FixExchangeId));
-    logon.getHeader().setField(FIX::TargetCompID(VelmTest::FixClientId));
-    logon.getHeader().setField(FIX::MsgSeqNum(1));
-    logon.getHeader().setField(FIX::SendingTime(FIX::UtcTimeStamp()));
-    return QByteArray::fromStdString(logon.toString());
+    message.getHeader().setField(FIX::SenderCompID(VelmTest::FixExchangeId));
+    message.getHeader().setField(FIX::TargetCompID(VelmTest::FixClientId));
+    message.getHeader().setField(FIX::MsgSeqNum(seq));
+    message.getHeader().setField(FIX::SendingTime(FIX::UtcTimeStamp()));
+    return QByteArray::fromStdString(message.toString());
 }
 
+// What an exchange answers to the client's first logon.
+QByteArray logonReply() { return fromExchange(FIX44::Logon(FIX::EncryptMethod(0), FIX::HeartBtInt(30)), 1); }
+
 // The exchange's message `seq`: asks for the client's messages from `from` on again.
-QByteArray resendRequest(int seq, int from)
-{
-    FIX44::ResendRequest request(FIX::BeginSeqNo(from), FIX::EndSeqNo(0));
-    request.getHeader().setField(FIX::SenderCompID(VelmTest::FixExchangeId));
-    request.getHeader().setField(FIX::TargetCompID(VelmTest::FixClientId));
-    request.getHeader().setField(FIX::MsgSeqNum(seq));
-    request.getHeader().setField(FIX::SendingTime(FIX::UtcTimeStamp()));
-    return QByteArray::fromStdString(request.toString());
-}
+QByteArray resendRequest(int seq, int from) { return fromExchange(FIX44::ResendRequest(FIX::BeginSeqNo(from), FIX::EndSeqNo(0)), seq); }
 
 // The values of `tags` in `message`, empty where a tag is absent.
 QStringList fields(const FIX::FieldMap& message, std::initializer_list<int> tags)
@@ -194,48 +185,6 @@ private slots:
         QString whyNot;
         QVERIFY(!route.start(&whyNot));
         QCOMPARE(whyNot, QStringLiteral("FIX会话端口无效：0"));
-        QVERIFY(!route.isConnected());
-    }
-
-    // The route's refusal once logged out, and its name in it, reach the trader through the service
-    // (tst_fixroute, "logged out before the set time").
-    void logonAndLogout()
-    {
-        FixLoopbackPair loop;
-        QCOMPARE(loop.logOn(kWaitMs), QString());
-        QTRY_COMPARE_WITH_TIMEOUT(loop.exchangeLogons, 1, kWaitMs);
-        QVERIFY(loop.route.isConnected());
-        QVERIFY(loop.exchange.hasClient());
-        QCOMPARE(loop.exchange.port(), loop.port);
-
-        loop.exchange.stop();
-        QVERIFY(!loop.exchange.hasClient());
-        QTRY_COMPARE_WITH_TIMEOUT(loop.routeLogouts, 1, kWaitMs);
-        QVERIFY(!loop.route.isConnected());
-        loop.route.stop();
-        QCOMPARE(loop.routeLogons, 1);
-        // The file store keeps the sequence numbers in the data folder.
-        QVERIFY(!QDir(loop.folder.filePath(QStringLiteral("route/fix/store"))).entryList(QDir::Files).isEmpty());
-    }
-
-    void exchangeListensOnLoopbackOnly()
-    {
-        QTemporaryDir folder;
-        MarketSimulator market(SecurityCatalogue::instance(), 7);
-        SimBroker broker(1);
-        FixSimExchange exchange(VelmTest::loopbackSession(QStringLiteral("VELMSIM"), QStringLiteral("VELMCLIENT"), 0, folder.path()),
-                                broker, market, SecurityCatalogue::instance());
-        QString whyNot;
-        QVERIFY2(exchange.start(&whyNot), qPrintable(whyNot));
-        QVERIFY(exchange.port() > 0);
-        QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, quint16(exchange.port()));
-        QVERIFY(socket.waitForConnected(kWaitMs));
-        // Another loopback address reaches a socket listening on every interface, not this one.
-        QTcpSocket other;
-        other.connectToHost(QHostAddress(QStringLiteral("127.0.0.2")), quint16(exchange.port()));
-        QVERIFY(!other.waitForConnected(kWaitMs));
-        QCOMPARE(other.error(), QAbstractSocket::ConnectionRefusedError);
     }
 
     // Fills, rejects and unknown orders reach the scheduled-order service end to end (tst_fixroute);
@@ -262,7 +211,6 @@ private slots:
                  << "10001-9-9 Unknown 0/0 未知委托：10001-9-9";
         QTRY_COMPARE_WITH_TIMEOUT(loop.reports, expected, kWaitMs);
         QCOMPARE(loop.broker.orders().size(), size_t(1));
-        QCOMPARE(loop.broker.positionAvailable(kKey), 500);
     }
 
     void exchangeRefusesWhatItCannotTake_data()
@@ -273,7 +221,6 @@ private slots:
         QTest::addColumn<QString>("reason");    // tag 103
         QTest::newRow("market order") << 40 << "1" << "仅支持限价委托" << "11";
         QTest::newRow("unknown symbol") << 55 << "600999" << "未知证券：600999 XSHG" << "1";
-        QTest::newRow("unknown market") << 207 << "XNYS" << "未知证券：600000 XNYS" << "1";
         QTest::newRow("side of no direction") << 54 << "3" << "不支持的买卖方向：54=3 544=-" << "99";
         QTest::newRow("no quantity") << 38 << "0" << "委托数量无效" << "13";
         QTest::newRow("no price") << 44 << "0" << "委托价格无效" << "99";
@@ -298,24 +245,6 @@ private slots:
         QVERIFY(loop.broker.orders().empty());
     }
 
-    void creditKindsReachTheBroker()
-    {
-        FixLoopbackPair loop(2);
-        loop.market.setQuote(kKey, book(1000.0));
-        loop.broker.setCreditLine(100000.0);
-        loop.broker.setShortQuota(kKey, 200);
-        QCOMPARE(loop.logOn(kWaitMs), QString());
-        QString whyNot;
-        QVERIFY(loop.route.sendOrder(brokerOrder("20001-1-1", 'i', 10.01, 100, 2), &whyNot));
-        QVERIFY(loop.route.sendOrder(brokerOrder("20001-1-2", 'j', 9.99, 300, 2), &whyNot));
-        QTRY_COMPARE_WITH_TIMEOUT(loop.reports, (QStringList{"20001-1-1 New 0/100", "20001-1-1 Filled 100/100",
-                                                             "20001-1-2 Rejected 0/300 可用融券额度不足"}), kWaitMs);
-        const std::vector<SimOrder> orders = loop.broker.orders();
-        QCOMPARE(orders.size(), size_t(2));
-        QCOMPARE(QString() + QLatin1Char(orders[0].Direction) + QLatin1Char(orders[1].Direction), QStringLiteral("ij"));
-        QCOMPARE(loop.broker.creditLine(), 100000.0 - 1001.0);
-    }
-
     void wrongCompIdIsRefused()
     {
         FixLoopbackPair loop(1, QStringLiteral("INTRUDER"));
@@ -329,10 +258,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(problems, refused, kWaitMs);
         QTest::qWait(1500);
         QCOMPARE(problems, refused);
-        QCOMPARE(loop.routeLogouts, 0);
-        QCOMPARE(loop.routeLogons, 0);
-        QVERIFY(!loop.route.isConnected());
-        QVERIFY(!loop.exchange.hasClient());
+        QCOMPARE(QStringLiteral("logons %1, logouts %2, connected %3, exchange's clients %4")
+                     .arg(loop.routeLogons).arg(loop.routeLogouts).arg(int(loop.route.isConnected())).arg(int(loop.exchange.hasClient())),
+                 QStringLiteral("logons 0, logouts 0, connected 0, exchange's clients 0"));
     }
 
     // Given a counterparty that logs on and then reads no more (a hung gateway, a closed TCP
@@ -355,8 +283,7 @@ private slots:
             });
         });
         QTemporaryDir folder;
-        FixSessionSettings settings = VelmTest::loopbackSession(QString::fromLatin1(VelmTest::FixClientId),
-                                                                QString::fromLatin1(VelmTest::FixExchangeId),
+        FixSessionSettings settings = VelmTest::loopbackSession(QStringLiteral("VELMCLIENT"), QStringLiteral("VELMSIM"),
                                                                 hung.serverPort(), folder.path());
         settings.heartbeatSeconds = 30;
         FixBrokerRoute route(settings);
@@ -379,7 +306,8 @@ private slots:
 
     // Given a counterparty that asks again for the orders it was sent (a gap before them, as when
     // both ends find one at logon): the route fills the gap rather than send them late, and asks
-    // the engine once to reconcile, so they fail as unknown now and not at the next logon.
+    // the engine once to reconcile, so they fail as unknown now and not at the next logon. Asked
+    // again for the same orders, it asks for no second pass: the first covers them.
     void ordersAskedForAgainAreGapFilledAndReconciledOnce()
     {
         QTcpServer counterparty;
@@ -400,14 +328,15 @@ private slots:
                     received << (header + fields(message, {FIX::FIELD::NewSeqNo, FIX::FIELD::GapFillFlag})).join(' ').trimmed();
                     if (header.front() == QLatin1String("A"))
                         socket->write(logonReply());
-                    else if (header.front() == QLatin1String("D") && header.at(1) == QLatin1String("4"))
+                    else if (received.last() == QLatin1String("D 4"))
                         socket->write(resendRequest(2, 2));
+                    else if (received.last() == QLatin1String("H 5"))
+                        socket->write(resendRequest(3, 2));
                 }
             });
         });
         QTemporaryDir folder;
-        FixSessionSettings settings = VelmTest::loopbackSession(QString::fromLatin1(VelmTest::FixClientId),
-                                                                QString::fromLatin1(VelmTest::FixExchangeId),
+        FixSessionSettings settings = VelmTest::loopbackSession(QStringLiteral("VELMCLIENT"), QStringLiteral("VELMSIM"),
                                                                 counterparty.serverPort(), folder.path());
         settings.heartbeatSeconds = 30;     // this counterparty answers no test request
         FixBrokerRoute route(settings);
@@ -423,16 +352,25 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(received, (QStringList{"A 1", "D 2", "D 3", "D 4", "4 2 Y 5 Y"}), kWaitMs);
         // Kept back before the gap fill left: one pass asks about all three.
         QCOMPARE(reconciles.load(), 2);
+        QVERIFY(route.requestStatus("10001-1-1"));
+        QTRY_COMPARE_WITH_TIMEOUT(received.mid(5), (QStringList{"H 5", "4 2 Y 5 Y", "H 5 Y"}), kWaitMs);
+        QCOMPARE(reconciles.load(), 2);
         // Dropped here, as the route's stop would wait for an answer to its logout.
         connection->abort();
         QTRY_VERIFY_WITH_TIMEOUT(!route.isConnected(), kWaitMs);
     }
 
-    void garbledAndUnexpectedMessages()
+    // The exchange listens on 127.0.0.1 only and closes what is no session of its own.
+    void strangersGarbledAndUnexpectedMessages()
     {
         FixLoopbackPair loop;
         loop.market.setQuote(kKey, book(1000.0));
         QCOMPARE(loop.logOn(kWaitMs), QString());
+        // Another loopback address reaches a socket listening on every interface, not this one.
+        QTcpSocket stranger;
+        stranger.connectToHost(QHostAddress(QStringLiteral("127.0.0.2")), quint16(loop.port));
+        QVERIFY(!stranger.waitForConnected(kWaitMs));
+        QCOMPARE(stranger.error(), QAbstractSocket::ConnectionRefusedError);
         // Bytes that are no FIX at all, and a logon naming no session, each on a connection of
         // its own: the exchange closes it.
         const QByteArray noise(80 * 1024, '\x07');
@@ -459,7 +397,6 @@ private slots:
         QString whyNot;
         QVERIFY(loop.route.sendOrder(brokerOrder("10001-4-1", '0', 10.01, 100), &whyNot));
         QTRY_COMPARE_WITH_TIMEOUT(loop.reports, (QStringList{"10001-4-1 New 0/100", "10001-4-1 Filled 100/100"}), kWaitMs);
-        QVERIFY(loop.route.isConnected());
     }
 };
 

@@ -8,7 +8,7 @@
 
 namespace VelmTest {
 
-FixLoopbackPair::FixLoopbackPair(int apiType, const QString& routeSender, int routePort)
+FixLoopbackPair::FixLoopbackPair(int apiType, const QString& routeSender)
     : folder(tempDir() + QStringLiteral("/fix-XXXXXX"))
     , port(freeLoopbackPort())
     , market(SecurityCatalogue::instance(), 7)
@@ -16,7 +16,7 @@ FixLoopbackPair::FixLoopbackPair(int apiType, const QString& routeSender, int ro
     , exchange(loopbackSession(QString::fromLatin1(FixExchangeId), QString::fromLatin1(FixClientId), port,
                                folder.filePath(QStringLiteral("exchange"))),
                broker, market, SecurityCatalogue::instance())
-    , route(loopbackSession(routeSender, QString::fromLatin1(FixExchangeId), routePort ? routePort : port,
+    , route(loopbackSession(routeSender, QString::fromLatin1(FixExchangeId), port,
                             folder.filePath(QStringLiteral("route"))))
 {
     broker.setAvailableFunds(1e8);

@@ -21,9 +21,7 @@ constexpr const char* FixExchangeId = "VELMSIM";
 class FixLoopbackPair final : public QObject
 {
 public:
-    // `routePort` 0: the route connects to the exchange directly, else through whatever listens there.
-    explicit FixLoopbackPair(int apiType = 1, const QString& routeSender = QString::fromLatin1(FixClientId),
-                             int routePort = 0);
+    explicit FixLoopbackPair(int apiType = 1, const QString& routeSender = QString::fromLatin1(FixClientId));
     // The exchange first: it runs on this thread and must answer the route's logout.
     ~FixLoopbackPair() override;
 
