@@ -230,28 +230,6 @@ private slots:
     }
 
     // Tab walks the form in reading order (stock account, buying: hidden widgets are skipped).
-    void entryFormTabOrder()
-    {
-        ISubModuleWid* window = m_client->openScheduledOrderWindow(801);
-        QTRY_VERIFY(window->findChild<MyCompleterEdit*>());
-        QWidget* focus = window->findChild<MyCompleterEdit*>();
-        focus = focus->focusProxy() ? focus->focusProxy() : focus;
-        QStringList chain;
-        while (chain.size() < 12) {
-            // The next widget Tab reaches, as Qt picks it; a spin box's inner editor stands for it.
-            do
-                focus = focus->nextInFocusChain();
-            while (!(focus->focusPolicy() & Qt::TabFocus) || !focus->isVisible() || !focus->isEnabled() || focus->focusProxy());
-            chain << (focus->objectName().startsWith(QLatin1String("qt_")) ? focus->parentWidget() : focus)->objectName();
-        }
-        QCOMPARE(chain, (QStringList{"pushButton_singleOI_dir_buy", "pushButton_singleOI_dir_sell", "comboBox_singleOI_BuyPriceGear",
-                                     "pushButton_singleOI_BuyFloat_PN", "spinBox_singleOI_BuyFloat_Tick",
-                                     "pushButton_singleOI_BuyFloat_Unit", "spinBox_singleOI_VolumeOriginal",
-                                     "timeEdit_singleOI_ScheduledTime", "checkBox_singleOI_UpperLimit",
-                                     "checkBox_singleOI_LowerLimit", "pushButton_singleOI_bottom_reset",
-                                     "pushButton_singleOI_bottom_Insert"}));
-    }
-
     // `output`: a line the client prints, <folder> its data folder, <pid> the process holding it.
     void commandLine_data()
     {
