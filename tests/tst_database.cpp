@@ -3,6 +3,7 @@
 #include "VelmDataFolder.h"
 #include "VelmTest.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -72,6 +73,8 @@ private slots:
     void roundTripOverRestart_data();
     void roundTripOverRestart();
     void idsAndTodaysLogSurviveRestart();
+    void markOverwritesJournalRoomAndSurvivesACrash_data();
+    void markOverwritesJournalRoomAndSurvivesACrash();
 
     void olderSchemaIsUpgradedKeepingItsTasks();
     void unwritableFolderIsRefused();
@@ -82,6 +85,7 @@ private slots:
 
 private:
     QString path() const { return m_dir->filePath(QStringLiteral("velm.db")); }
+    qint64 journalBytes() const { return QFileInfo(path() + QStringLiteral("-wal")).size(); }
     void reopen();
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -169,6 +173,57 @@ void TestDatabase::idsAndTodaysLogSurviveRestart()
         lines << QString::number(line.time) + ' ' + line.text;
     QCOMPARE(lines, QStringList{QStringLiteral("200 09:30:00 任务 42 已启动")});
     QCOMPARE(m_db.loadLog(kAccount, 0).size(), size_t(2));
+}
+
+// A file of the first version (before the broker's tables) opens with its tasks and gains them.
+enum class JournalBefore { Fresh, GrownPastItsRoom, RestartedOverOlderPages };
+Q_DECLARE_METATYPE(JournalBefore)
+
+void TestDatabase::markOverwritesJournalRoomAndSurvivesACrash_data()
+{
+    QTest::addColumn<JournalBefore>("before");
+    QTest::newRow("fresh journal") << JournalBefore::Fresh;
+    QTest::newRow("journal grown past its room by an import") << JournalBefore::GrownPastItsRoom;
+    QTest::newRow("journal restarted over the pages of the last one") << JournalBefore::RestartedOverOlderPages;
+}
+
+// A mark's durable commit writes into room the journal file already has, so its sync records no new
+// length; and a crash that leaves that room (zeros, or pages of an earlier log) loses no mark.
+void TestDatabase::markOverwritesJournalRoomAndSurvivesACrash()
+{
+    QFETCH(JournalBefore, before);
+    constexpr int kFrameBytes = 24 + 4096;
+    QVERIFY(m_db.begin() && m_db.markSending(kAccount, 5, 10, "10001-10") && m_db.commit());
+    if (before == JournalBefore::GrownPastItsRoom) {
+        std::vector<SchedOrdSubTaskField> many;
+        for (int i = 0; i < 30000; ++i)
+            many.push_back(subTask(2, 100 + i, '0'));
+        QVERIFY(m_db.begin() && m_db.saveMainTask(kAccount, mainTask(2, many)) && m_db.commit());
+        QVERIFY(journalBytes() < 32 + qint64(m_db.journalPages() + 1) * kFrameBytes);
+        m_db.reserveJournalRoom();
+    } else if (before == JournalBefore::RestartedOverOlderPages) {
+        QVERIFY(m_db.checkpoint());
+        QCOMPARE(m_db.journalPages(), 0);
+    }
+    const qint64 room = journalBytes() - (32 + qint64(m_db.journalPages()) * kFrameBytes);
+    QVERIFY2(room >= 64 * kFrameBytes, qPrintable(QString::number(room)));
+    const qint64 bytesBefore = journalBytes();
+
+    QVERIFY(m_db.begin() && m_db.clearSending(kAccount, 10) && m_db.markSending(kAccount, 5, 11, "10001-11")
+            && m_db.commit());
+    QCOMPARE(journalBytes(), bytesBefore);
+
+    // The files as a crash leaves them: the connection still open, its journal not copied back.
+    const QString crashed = m_dir->filePath(QStringLiteral("crashed.db"));
+    QVERIFY(QFile::copy(path(), crashed));
+    QVERIFY(QFile::copy(path() + QStringLiteral("-wal"), crashed + QStringLiteral("-wal")));
+    SchedOrdDatabase recovered;
+    QCOMPARE(recovered.open(crashed).status, Status::Opened);
+    const auto marks = recovered.loadSending(kAccount);
+    QCOMPARE(marks.size(), size_t(1));
+    QCOMPARE(QStringLiteral("%1 %2 %3").arg(marks[0].mainTaskId).arg(marks[0].subTaskId).arg(marks[0].clientOrderRef.c_str()),
+             QStringLiteral("5 11 10001-11"));
+    QCOMPARE(recovered.loadMainTasks(kAccount).size(), size_t(before == JournalBefore::GrownPastItsRoom ? 1 : 0));
 }
 
 // A file of the first version (before the broker's tables) opens with its tasks and gains them.
